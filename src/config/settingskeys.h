@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QLatin1String>
+
+// The one settings file and its keys. Every reader opens the file itself, at
+// the moment it needs a value, so hand edits are seen by the next read.
+namespace SettingsKeys {
+
+inline constexpr QLatin1String fileName{"settings.ini"};
+
+inline constexpr QLatin1String mainUrl{"mainUrl"};
+inline constexpr QLatin1String timeout{"timeout"};
+inline constexpr QLatin1String useSerialPort{"useSerialPort"};
+inline constexpr QLatin1String printerPort{"printerPort"};
+inline constexpr QLatin1String friendlyName{"friendlyName"};
+inline constexpr QLatin1String checkForNewVersionUrl{"checkForNewVersionUrl"};
+inline constexpr QLatin1String version{"version"};
+
+} // namespace SettingsKeys

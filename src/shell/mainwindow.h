@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QSslError>
+
+class JSConnector;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QProgressBar;
+class QPushButton;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    // Bound by name to the form's web view.
+    void on_webView_loadStarted();
+    void on_webView_loadProgress(int progress);
+    void on_webView_loadFinished(bool ok);
+
+private:
+    // Connected explicitly; kept out of the slot table so that binding the
+    // form by name does not go looking for widgets they do not belong to.
+    void on_webView_unsupportedContent(QNetworkReply *reply);
+    void on_webView_file_downloaded();
+    void on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errlist);
+    void on_btnSettings_clicked();
+    void on_display_string_received(const QString &message);
+    void on_download_report_request_received(const QString &url);
+    void on_report_downloaded();
+
+    void configureOutput();
+    void runStartupUpdateCheck();
+
+    Ui::MainWindow *ui;
+    QNetworkAccessManager *reportManager = nullptr;
+    int timeout = 500;
+    QProgressBar *progressBar = nullptr;
+    QPushButton *btnSettings = nullptr;
+    JSConnector *jsConnector = nullptr;
+    bool useSerialPort = false;
+};

@@ -1,0 +1,132 @@
+#include "testserver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <httplib.h>
+
+TestServer::TestServer(const QString &certDir)
+    : server(new httplib::SSLServer((certDir + QStringLiteral("/cert.pem")).toLocal8Bit().constData(),
+                                    (certDir + QStringLiteral("/key.pem")).toLocal8Bit().constData()))
+{
+    auto dispatch = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
+    server->Get(".*", dispatch);
+    server->Post(".*", dispatch);
+    server->Put(".*", dispatch);
+    server->Delete(".*", dispatch);
+    server->set_keep_alive_max_count(100);
+}
+
+TestServer::~TestServer()
+{
+    stop();
+}
+
+bool TestServer::start()
+{
+    if (!server->is_valid())
+        return false;
+    boundPort = server->bind_to_any_port("127.0.0.1");
+    if (boundPort <= 0)
+        return false;
+    thread = std::thread([this] { server->listen_after_bind(); });
+    while (!server->is_running())
+        QThread::msleep(1);
+    return true;
+}
+
+void TestServer::stop()
+{
+    if (thread.joinable()) {
+        server->stop();
+        thread.join();
+    }
+}
+
+QString TestServer::origin() const
+{
+    return QStringLiteral("https://127.0.0.1:%1").arg(boundPort);
+}
+
+void TestServer::route(const QByteArray &path, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    routes[path] = std::move(handler);
+}
+
+void TestServer::html(const QByteArray &path, const QByteArray &body)
+{
+    content(path, body, "text/html; charset=utf-8");
+}
+
+void TestServer::content(const QByteArray &path, const QByteArray &body, const QByteArray &contentType, int status)
+{
+    const std::string data = body.toStdString();
+    const std::string type = contentType.toStdString();
+    route(path, [data, type, status](const httplib::Request &, httplib::Response &res) {
+        res.status = status;
+        res.set_content(data, type.c_str());
+    });
+}
+
+void TestServer::handle(const httplib::Request &req, httplib::Response &res)
+{
+    RecordedRequest record;
+    record.method = QByteArray::fromStdString(req.method);
+    record.path = QByteArray::fromStdString(req.path);
+    record.target = QByteArray::fromStdString(req.target);
+    record.body = QByteArray::fromStdString(req.body);
+    for (const auto &header : req.headers)
+        record.headers.insert(QByteArray::fromStdString(header.first).toLower(),
+                              QByteArray::fromStdString(header.second));
+
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        received.append(record);
+        const auto it = routes.find(record.path);
+        if (it != routes.end())
+            handler = it->second;
+    }
+    if (handler) {
+        handler(req, res);
+    } else {
+        res.status = 404;
+        res.set_content("not found", "text/plain");
+    }
+}
+
+QList<RecordedRequest> TestServer::requests() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return received;
+}
+
+QList<RecordedRequest> TestServer::requestsTo(const QByteArray &path) const
+{
+    QList<RecordedRequest> matching;
+    for (const RecordedRequest &request : requests()) {
+        if (request.path == path)
+            matching.append(request);
+    }
+    return matching;
+}
+
+void TestServer::clearRequests()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    received.clear();
+}
+
+bool TestServer::waitForRequests(const QByteArray &path, int count, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (requestsTo(path).size() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
