@@ -37,7 +37,9 @@ private:
     void on_btnSettings_clicked();
     void on_display_string_received(const QString &message);
     void on_download_report_request_received(const QString &url);
+    void on_ssl_error(const QList<QSslError> &errlist);
     void on_report_downloaded();
+    void saveReport(QNetworkReply *reply);
 
     void configureOutput();
     void runStartupUpdateCheck();
