@@ -9,6 +9,9 @@ ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName)
     , reply(reply)
     , file(QFileInfo(fileName).absoluteFilePath())
 {
+    // Bounded, so that the network side waits for the disk instead of holding
+    // a large report in memory.
+    reply->setReadBufferSize(1 << 20);
     connect(reply, &QNetworkReply::readyRead, this, &ReportFile::receive);
     // A reply handed over by the page may already hold data.
     receive();
