@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "invoiceoutput.h"
 #include "jsconnector.h"
 #include "reportfile.h"
 #include "serviceorigin.h"
@@ -10,12 +11,14 @@
 #include <QDesktopServices>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebView>
 
 // Every report and every document the view cannot show ends up under this
 // one name in the working directory.
@@ -75,7 +78,9 @@ MainWindow::~MainWindow()
 {
     delete progressBar;
     delete btnSettings;
+    serialPort.reset();
     delete ui;
+    printer.reset();
     delete jsConnector;
     delete reportManager;
 }
@@ -95,7 +100,14 @@ void MainWindow::on_webView_loadFinished(bool ok)
 {
     Q_UNUSED(ok) // a failed load still ends the progress display
     progressBar->hide();
-    // The after-load output hook joins here with the invoice output.
+
+    // Read the invoice before marking the page, so that the page's scripts see
+    // the mark only once the load has ended and the value has been taken.
+    QWebFrame *frame = ui->webView->page()->mainFrame();
+    const QString invoice = readInvoice(frame, useSerialPort);
+    markShownByShell(frame);
+    if (!invoice.isEmpty())
+        printInvoiceData(invoice);
 }
 
 void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
@@ -179,7 +191,44 @@ void MainWindow::saveReport(QNetworkReply *reply)
 
 void MainWindow::configureOutput()
 {
-    // The output set-up from the settings joins here with the invoice output.
+    const OutputSelection selection = readOutputSelection();
+
+    serialPort = std::make_unique<SerialPort>(QString(), SerialPort::EventDriven);
+    printer = std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
+
+    if (!selection.hasMode)
+        return; // the mode stays as it was
+
+    if (selection.useSerialPort) {
+        if (selection.hasPort)
+            serialPort = makeOutputPort(selection.printerPort);
+        useSerialPort = true;
+    } else {
+        if (selection.hasPort) {
+            if (auto named = makeNamedPrinter(selection.printerPort))
+                printer = std::move(named);
+        }
+        useSerialPort = false;
+    }
+}
+
+void MainWindow::printInvoiceData(const QString &data)
+{
+    OutputResult result;
+    if (useSerialPort) {
+        result = writeInvoiceToPort(*serialPort, data);
+    } else {
+        const std::unique_ptr<QWebView> view = renderInvoice(data, timeout);
+        // The settings dialog may have replaced the printer during the wait:
+        // print on the one that is current now.
+        result = printInvoice(*view, *printer);
+    }
+
+    if (!result.done) {
+        // A receipt that silently vanishes is worse than a visible complaint.
+        qDebug().noquote() << "Racun nije ispisan:" << result.problem;
+        statusBar()->showMessage(tr("Racun nije ispisan: %1").arg(result.problem), 30000);
+    }
 }
 
 void MainWindow::runStartupUpdateCheck()

@@ -4,7 +4,11 @@
 #include <QMainWindow>
 #include <QSslError>
 
+#include <memory>
+
 class JSConnector;
+class QPrinter;
+class SerialPort;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QProgressBar;
@@ -42,6 +46,7 @@ private:
     void saveReport(QNetworkReply *reply);
 
     void configureOutput();
+    void printInvoiceData(const QString &data);
     void runStartupUpdateCheck();
 
     Ui::MainWindow *ui;
@@ -49,6 +54,8 @@ private:
     int timeout = 500;
     QProgressBar *progressBar = nullptr;
     QPushButton *btnSettings = nullptr;
+    std::unique_ptr<SerialPort> serialPort;
+    std::unique_ptr<QPrinter> printer;
     JSConnector *jsConnector = nullptr;
-    bool useSerialPort = false;
+    bool useSerialPort = false; // printer mode until the settings say otherwise
 };

@@ -6,10 +6,15 @@
 
 #include <httplib.h>
 
-TestServer::TestServer(const QString &certDir)
-    : server(new httplib::SSLServer((certDir + QStringLiteral("/cert.pem")).toLocal8Bit().constData(),
-                                    (certDir + QStringLiteral("/key.pem")).toLocal8Bit().constData()))
+TestServer::TestServer(Scheme scheme, const QString &certDir)
+    : scheme(scheme)
 {
+    if (scheme == Https)
+        server = std::make_unique<httplib::SSLServer>((certDir + QStringLiteral("/cert.pem")).toLocal8Bit().constData(),
+                                                      (certDir + QStringLiteral("/key.pem")).toLocal8Bit().constData());
+    else
+        server = std::make_unique<httplib::Server>();
+
     auto dispatch = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
     server->Get(".*", dispatch);
     server->Post(".*", dispatch);
@@ -46,7 +51,7 @@ void TestServer::stop()
 
 QString TestServer::origin() const
 {
-    return QStringLiteral("https://127.0.0.1:%1").arg(boundPort);
+    return QStringLiteral("%1://127.0.0.1:%2").arg(scheme == Https ? QLatin1String("https") : QLatin1String("http")).arg(boundPort);
 }
 
 void TestServer::route(const QByteArray &path, Handler handler)

@@ -13,7 +13,7 @@
 #include <thread>
 
 namespace httplib {
-class SSLServer;
+class Server;
 struct Request;
 struct Response;
 } // namespace httplib
@@ -30,14 +30,16 @@ struct RecordedRequest
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
 };
 
-// An HTTPS server on 127.0.0.1 with a self-signed certificate, serving on its
-// own thread. Routes may be set at any time; unknown paths answer 404.
+// An HTTPS server on 127.0.0.1 with a self-signed certificate (or a plain
+// HTTP one), serving on its own thread. Routes may be set at any time; unknown paths answer 404.
 class TestServer
 {
 public:
     using Handler = std::function<void(const httplib::Request &, httplib::Response &)>;
 
-    explicit TestServer(const QString &certDir = QStringLiteral(TEST_CERT_DIR));
+    enum Scheme { Https, Http };
+
+    explicit TestServer(Scheme scheme = Https, const QString &certDir = QStringLiteral(TEST_CERT_DIR));
     ~TestServer();
 
     TestServer(const TestServer &) = delete;
@@ -47,7 +49,7 @@ public:
     void stop();
 
     int port() const { return boundPort; }
-    QString origin() const; // "https://127.0.0.1:<port>"
+    QString origin() const; // "https://127.0.0.1:<port>" (or http)
     QString url(const QString &pathAndQuery) const { return origin() + pathAndQuery; }
 
     void route(const QByteArray &path, Handler handler);
@@ -64,7 +66,8 @@ public:
 private:
     void handle(const httplib::Request &req, httplib::Response &res);
 
-    std::unique_ptr<httplib::SSLServer> server;
+    Scheme scheme;
+    std::unique_ptr<httplib::Server> server;
     std::thread thread;
     int boundPort = 0;
 

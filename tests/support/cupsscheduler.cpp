@@ -1,0 +1,142 @@
+#include "cupsscheduler.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QThread>
+
+namespace {
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool writeText(const QString &path, const QString &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+}
+
+} // namespace
+
+CupsScheduler::~CupsScheduler()
+{
+    stop();
+}
+
+bool CupsScheduler::start(const QStringList &printers, const QString &defaultPrinter)
+{
+    if (!dir.isValid())
+        return false;
+    port = freePort();
+    const QString root = dir.path();
+    for (const char *sub : {"spool", "cache", "state", "tmp", "log"})
+        QDir(root).mkpath(QLatin1String(sub));
+
+    const QString conf = QStringLiteral(
+        "Listen 127.0.0.1:%1\n"
+        "LogLevel warn\n"
+        "PreserveJobFiles Yes\n"
+        "PreserveJobHistory Yes\n"
+        "MaxJobs 0\n"
+        "WebInterface No\n"
+        "Browsing Off\n"
+        "DefaultAuthType None\n"
+        "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+        "<Policy default>\n  JobPrivateAccess all\n  JobPrivateValues none\n"
+        "  SubscriptionPrivateAccess all\n  SubscriptionPrivateValues none\n"
+        "  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n").arg(port);
+    const QString files = QStringLiteral(
+        "ServerRoot %1\nRequestRoot %1/spool\nCacheDir %1/cache\nStateDir %1/state\nTempDir %1/tmp\n"
+        "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
+        "FileDevice Yes\nSandboxing relaxed\n").arg(root);
+    if (!writeText(root + QStringLiteral("/cupsd.conf"), conf)
+        || !writeText(root + QStringLiteral("/cups-files.conf"), files))
+        return false;
+
+    qputenv("CUPS_SERVER", server().toLatin1());
+
+    daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    daemon.start(QStringLiteral("cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
+                                           QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
+    if (!daemon.waitForStarted(5000))
+        return false;
+
+    QDeadlineTimer deadline(15000);
+    QString status;
+    while (!run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &status) || !status.contains(QLatin1String("is running"))) {
+        if (deadline.hasExpired() || daemon.state() != QProcess::Running)
+            return false;
+        QThread::msleep(50);
+    }
+
+    for (const QString &printer : printers) {
+        // Raw, paused queues: jobs wait in the spool and nothing is run on them.
+        if (!run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), printer, QStringLiteral("-E"), QStringLiteral("-v"),
+                                             QStringLiteral("file:///dev/null")})
+            || !run(QStringLiteral("cupsdisable"), {printer}))
+            return false;
+    }
+    if (!defaultPrinter.isEmpty() && !run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), defaultPrinter}))
+        return false;
+    return true;
+}
+
+void CupsScheduler::stop()
+{
+    if (daemon.state() != QProcess::NotRunning) {
+        daemon.terminate();
+        if (!daemon.waitForFinished(5000))
+            daemon.kill();
+        daemon.waitForFinished(2000);
+    }
+}
+
+bool CupsScheduler::run(const QString &program, const QStringList &arguments, QString *output) const
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CUPS_SERVER"), server());
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000))
+        return false;
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QList<CupsScheduler::Job> CupsScheduler::jobs() const
+{
+    QList<Job> result;
+    QString listing;
+    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")}, &listing))
+        return result;
+    static const QRegularExpression line(QStringLiteral("^(\\S+)-(\\d+)\\s"), QRegularExpression::MultilineOption);
+    auto it = line.globalMatch(listing);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        Job job;
+        job.printer = match.captured(1);
+        job.id = match.captured(2).toInt();
+        job.documentPath = QStringLiteral("%1/spool/d%2-001").arg(dir.path()).arg(job.id, 5, 10, QLatin1Char('0'));
+        result.append(job);
+    }
+    std::sort(result.begin(), result.end(), [](const Job &a, const Job &b) { return a.id < b.id; });
+    return result;
+}
+
+QString CupsScheduler::text(const Job &job)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), job.documentPath,
+                                                QStringLiteral("-")});
+    if (!process.waitForFinished(15000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private CUPS scheduler on its own port and directories, with paused raw
+// queues whose job files are kept, so that a test can read back what was
+// printed. Starting it points this process's CUPS clients (Qt's print
+// support among them) at it, so start it before anything asks for printers.
+class CupsScheduler
+{
+public:
+    struct Job
+    {
+        QString printer;
+        int id = 0;
+        QString documentPath; // the kept job file
+    };
+
+    CupsScheduler() = default;
+    ~CupsScheduler();
+
+    bool start(const QStringList &printers, const QString &defaultPrinter);
+    void stop();
+
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    QList<Job> jobs() const;
+    // The text of a kept job file, by pdftotext.
+    static QString text(const Job &job);
+
+private:
+    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr) const;
+
+    QTemporaryDir dir;
+    QProcess daemon;
+    int port = 0;
+};

@@ -1,0 +1,201 @@
+#include "cupsscheduler.h"
+#include "invoicepage.h"
+#include "mainwindow.h"
+#include "serviceorigin.h"
+#include "testhelpers.h"
+#include "testserver.h"
+
+#include <QPrinterInfo>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QWebFrame>
+#include <QWebView>
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+// Invoices in printer mode, printed through a private CUPS scheduler whose
+// kept job files are read back as text.
+class TestInvoicePrinting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void choosesPrinter_data();
+    void choosesPrinter();
+    void nothingToPrint_data();
+    void nothingToPrint();
+    void pageWithoutMarker();
+    void waitLimit_data();
+    void waitLimit();
+
+private:
+    bool openWindow(const QByteArray &page, const QByteArray &settings);
+    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
+    QString marker() const
+    {
+        return webView()->page()->mainFrame()->evaluateJavaScript(
+            QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()")).toString();
+    }
+    QList<CupsScheduler::Job> newJobs() const { return cups.jobs().mid(jobsBefore); }
+
+    CupsScheduler cups;
+    TestServer service;
+    TestServer images{TestServer::Http};
+    std::unique_ptr<ScopedWorkDir> workDir;
+    std::unique_ptr<MainWindow> window;
+    int jobsBefore = 0;
+};
+
+const QString invoiceHtml = QStringLiteral(
+    "<html><body><h1>Racun br. 7</h1><p>Slova: čćđšž ČĆĐŠŽ</p><p>Ukupno 17,53 EUR</p></body></html>");
+
+void TestInvoicePrinting::initTestCase()
+{
+    QVERIFY(cups.start({QStringLiteral("Blagajna"), QStringLiteral("Ured")}, QStringLiteral("Blagajna")));
+    QStringList names;
+    for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
+        names << info.printerName();
+    QCOMPARE(names, (QStringList{QStringLiteral("Blagajna"), QStringLiteral("Ured")}));
+
+    QVERIFY(service.start());
+    QVERIFY(images.start());
+    ServiceOrigin::overrideForTests(service.origin());
+    service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
+}
+
+void TestInvoicePrinting::init()
+{
+    workDir = std::make_unique<ScopedWorkDir>();
+    jobsBefore = cups.jobs().size();
+}
+
+void TestInvoicePrinting::cleanup()
+{
+    window.reset();
+    workDir.reset();
+}
+
+bool TestInvoicePrinting::openWindow(const QByteArray &page, const QByteArray &settings)
+{
+    service.html("/accounts/login", page);
+    writeSettingsFile(settings);
+    window = std::make_unique<MainWindow>();
+    QSignalSpy loaded(webView(), &QWebView::loadFinished);
+    return loaded.wait(20000);
+}
+
+void TestInvoicePrinting::choosesPrinter_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("printer");
+
+    QTest::newRow("named printer") << QByteArray("useSerialPort=false\nprinterPort=Ured\n") << QStringLiteral("Ured");
+    QTest::newRow("name in another letter case gives the default")
+        << QByteArray("useSerialPort=false\nprinterPort=ured\n") << QStringLiteral("Blagajna");
+    QTest::newRow("name with a trailing blank gives the default")
+        << QByteArray("useSerialPort=false\nprinterPort=\"Ured \"\n") << QStringLiteral("Blagajna");
+    QTest::newRow("no name gives the default") << QByteArray("useSerialPort=false\n") << QStringLiteral("Blagajna");
+    QTest::newRow("false in capitals") << QByteArray("useSerialPort=FALSE\nprinterPort=Ured\n") << QStringLiteral("Ured");
+    QTest::newRow("zero is false") << QByteArray("useSerialPort=0\nprinterPort=Ured\n") << QStringLiteral("Ured");
+    QTest::newRow("no mode in the file: printer mode, default printer")
+        << QByteArray("printerPort=Ured\n") << QStringLiteral("Blagajna");
+}
+
+void TestInvoicePrinting::choosesPrinter()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, printer);
+
+    QVERIFY(openWindow(invoicePage(QStringLiteral("plain text"), invoiceHtml), "[General]\n" + settings));
+    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    const CupsScheduler::Job job = newJobs().first();
+    QCOMPARE(job.printer, printer);
+    const QString text = CupsScheduler::text(job);
+    QVERIFY2(text.contains(QStringLiteral("Racun br. 7")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("čćđšž ČĆĐŠŽ")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("plain text")));
+    QCOMPARE(marker(), QStringLiteral("true"));
+    QVERIFY(window->statusBar()->currentMessage().isEmpty());
+}
+
+void TestInvoicePrinting::nothingToPrint_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("html");
+
+    QTest::newRow("only the port element") << QStringLiteral("plain text") << QString();
+    QTest::newRow("no element at all") << QString() << QString();
+    QTest::newRow("empty value") << QString() << QStringLiteral("");
+}
+
+void TestInvoicePrinting::nothingToPrint()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, html);
+
+    QVERIFY(openWindow(invoicePage(text, html), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
+    QCOMPARE(marker(), QStringLiteral("true"));
+    QTest::qWait(500);
+    QCOMPARE(newJobs().size(), 0);
+}
+
+void TestInvoicePrinting::pageWithoutMarker()
+{
+    QVERIFY(openWindow(invoicePage(QString(), invoiceHtml, false), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    QCOMPARE(marker(), QStringLiteral("none"));
+}
+
+void TestInvoicePrinting::waitLimit_data()
+{
+    QTest::addColumn<QByteArray>("timeout");
+    QTest::addColumn<bool>("withSlowImage");
+    QTest::addColumn<bool>("printedAfterImage");
+
+    QTest::newRow("0 ms: printed at once") << QByteArray("0") << true << false;
+    QTest::newRow("not a number is 0 ms") << QByteArray("abc") << true << false;
+    QTest::newRow("300 ms: printed before the image") << QByteArray("300") << true << false;
+    QTest::newRow("negative: waits for the whole load") << QByteArray("-1") << true << true;
+    QTest::newRow("negative, nothing to fetch: no hang") << QByteArray("-1") << false << false;
+}
+
+void TestInvoicePrinting::waitLimit()
+{
+    QFETCH(QByteArray, timeout);
+    QFETCH(bool, withSlowImage);
+    QFETCH(bool, printedAfterImage);
+
+    // the invoice's logo takes three seconds to arrive
+    std::atomic<bool> imageAnswered{false};
+    images.route("/logo.png", [&imageAnswered](const httplib::Request &, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        res.set_content("not really a png", "image/png");
+        imageAnswered = true;
+    });
+    QString html = invoiceHtml;
+    if (withSlowImage)
+        html.replace(QStringLiteral("<h1>"), QStringLiteral("<img src='%1'><h1>").arg(images.url(QStringLiteral("/logo.png"))));
+
+    QVERIFY(openWindow(invoicePage(QString(), html),
+                       "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=" + timeout + "\n"));
+    // the after-load hook, print wait included, has returned by now
+    const bool imageWasIn = imageAnswered;
+    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    QCOMPARE(imageWasIn, printedAfterImage);
+    QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
+    if (withSlowImage)
+        QTRY_VERIFY_WITH_TIMEOUT(imageAnswered, 10000); // let the server finish before the route goes
+}
+
+QTEST_MAIN(TestInvoicePrinting)
+#include "tst_invoiceprinting.moc"

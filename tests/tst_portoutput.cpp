@@ -1,0 +1,273 @@
+#include "invoiceoutput.h"
+#include "invoicepage.h"
+#include "mainwindow.h"
+#include "pseudoterminal.h"
+#include "serviceorigin.h"
+#include "testhelpers.h"
+#include "testserver.h"
+
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QWebFrame>
+#include <QWebView>
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+// Invoices in port mode, written to pseudo-terminals and device files.
+class TestPortOutput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void writesInvoiceBytes_data();
+    void writesInvoiceBytes();
+    void outputPortLineSettings();
+    void nothingToWrite_data();
+    void nothingToWrite();
+    void pageWithoutMarker();
+    void portCannotBeOpened_data();
+    void portCannotBeOpened();
+    void nonTerminalDeviceByPath();
+    void displayStringWritesNothing();
+    void failedLoadStillWrites();
+    void printerModeWithoutPrinter();
+
+private:
+    // Opens the window on `page` with the given settings and waits for the load.
+    bool openWindow(const QByteArray &page, const QByteArray &settings, bool expectSuccess = true);
+    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
+    QString marker() const
+    {
+        return webView()->page()->mainFrame()->evaluateJavaScript(
+            QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()")).toString();
+    }
+    QString statusMessage() const { return window->statusBar()->currentMessage(); }
+
+    TestServer service;
+    std::unique_ptr<ScopedWorkDir> workDir;
+    std::unique_ptr<PseudoTerminal> pty;
+    std::unique_ptr<LogCapture> log;
+    std::unique_ptr<MainWindow> window;
+};
+
+void TestPortOutput::initTestCase()
+{
+    // No printing system here: printer mode finds no printer at all.
+    qputenv("CUPS_SERVER", "127.0.0.1:1");
+    QVERIFY(service.start());
+    ServiceOrigin::overrideForTests(service.origin());
+    service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
+}
+
+void TestPortOutput::init()
+{
+    workDir = std::make_unique<ScopedWorkDir>();
+    pty = std::make_unique<PseudoTerminal>();
+    QVERIFY(pty->isOpen());
+    log = std::make_unique<LogCapture>();
+}
+
+void TestPortOutput::cleanup()
+{
+    window.reset();
+    log.reset();
+    pty.reset();
+    workDir.reset();
+}
+
+bool TestPortOutput::openWindow(const QByteArray &page, const QByteArray &settings, bool expectSuccess)
+{
+    service.html("/accounts/login", page);
+    writeSettingsFile(settings);
+    window = std::make_unique<MainWindow>();
+    QSignalSpy loaded(webView(), &QWebView::loadFinished);
+    if (!loaded.wait(15000))
+        return false;
+    // the after-load hook ran before this spy saw the signal
+    return loaded.first().at(0).toBool() == expectSuccess;
+}
+
+void TestPortOutput::writesInvoiceBytes_data()
+{
+    QTest::addColumn<QString>("invoice");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("Croatian letters as two-byte UTF-8")
+        << QStringLiteral("Račun 7: čćđšž ČĆĐŠŽ\n")
+        << QByteArray("Ra\xc4\x8d" "un 7: \xc4\x8d\xc4\x87\xc4\x91\xc5\xa1\xc5\xbe "
+                      "\xc4\x8c\xc4\x86\xc4\x90\xc5\xa0\xc5\xbd\n");
+    QTest::newRow("cut at the first NUL") << QStringLiteral("prije") + QChar(0) + QStringLiteral("poslije")
+                                          << QByteArray("prije");
+    QTest::newRow("only spaces are an invoice") << QStringLiteral("   ") << QByteArray("   ");
+    QTest::newRow("control characters sent as they are")
+        << QStringLiteral("\x1b@A\tB\r\nC\x0c\x1dV") << QByteArray("\x1b@A\tB\r\nC\x0c\x1dV");
+    QTest::newRow("a long receipt") << QString(3000, QLatin1Char('x')) << QByteArray(3000, 'x');
+}
+
+void TestPortOutput::writesInvoiceBytes()
+{
+    QFETCH(QString, invoice);
+    QFETCH(QByteArray, bytes);
+
+    QVERIFY(openWindow(invoicePage(invoice, QStringLiteral("<p>html</p>")),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), bytes);
+    QCOMPARE(marker(), QStringLiteral("true"));
+
+    // the bytes went out at 9600 baud, two stop bits, no hardware flow control
+    const termios line = pty->settings();
+    QCOMPARE(cfgetospeed(&line), speed_t(B9600));
+    QVERIFY(line.c_cflag & CSTOPB);
+    QVERIFY(!(line.c_cflag & CRTSCTS));
+    QVERIFY(!(line.c_iflag & (IXON | IXOFF)));
+
+    // a pty has no modem lines to read, so the printer counts as switched off
+    QCOMPARE(log->count(QStringLiteral("nije upaljeno")), 1);
+    QVERIFY(!log->contains(QStringLiteral("nisam upisao nista")));
+    QVERIFY(statusMessage().isEmpty());
+}
+
+void TestPortOutput::outputPortLineSettings()
+{
+    // A pty reports 8 data bits and no parity whatever was asked, so these
+    // two are checked on the port as configured.
+    const std::unique_ptr<SerialPort> port = makeOutputPort(QStringLiteral("COM3"));
+    const SerialPort::LineSettings settings = port->lineSettings();
+    QCOMPARE(port->portName(), QStringLiteral("COM3"));
+    QCOMPARE(port->queryMode(), SerialPort::EventDriven);
+    QCOMPARE(settings.baudRate, SerialPort::BAUD9600);
+    QCOMPARE(settings.flowControl, SerialPort::FLOW_OFF);
+    QCOMPARE(settings.parity, SerialPort::PAR_NONE);
+    QCOMPARE(settings.dataBits, SerialPort::DATA_8);
+    QCOMPARE(settings.stopBits, SerialPort::STOP_2);
+    QVERIFY(!port->isOpen());
+}
+
+void TestPortOutput::nothingToWrite_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("html");
+
+    QTest::newRow("only the printer element") << QString() << QStringLiteral("<p>Račun</p>");
+    QTest::newRow("no element at all") << QString() << QString();
+    QTest::newRow("empty value") << QStringLiteral("") << QStringLiteral("<p>Račun</p>");
+    QTest::newRow("NUL first") << QString(QChar(0)) + QStringLiteral("rest") << QString();
+}
+
+void TestPortOutput::nothingToWrite()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, html);
+
+    QVERIFY(openWindow(invoicePage(text, html),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray());
+    QCOMPARE(marker(), QStringLiteral("true"));
+    QVERIFY(statusMessage().isEmpty());
+}
+
+void TestPortOutput::pageWithoutMarker()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("bez oznake"), QString(), false),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray("bez oznake"));
+    QCOMPARE(marker(), QStringLiteral("none"));
+}
+
+void TestPortOutput::portCannotBeOpened_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("holdPty");
+
+    QTest::newRow("no such device") << QByteArray("useSerialPort=true\nprinterPort=/nonexistent/ttyX\n") << false;
+    QTest::newRow("port name absent") << QByteArray("useSerialPort=true\n") << false;
+    QTest::newRow("port name empty") << QByteArray("useSerialPort=true\nprinterPort=\n") << false;
+    QTest::newRow("held by another program")
+        << QByteArray("useSerialPort=true\nprinterPort=%PTY%\n") << true;
+}
+
+void TestPortOutput::portCannotBeOpened()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, holdPty);
+
+    SerialPort other(pty->slavePath());
+    if (holdPty)
+        QVERIFY(other.open(QIODevice::ReadWrite));
+
+    QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
+                       "[General]\n" + settings.replace("%PTY%", pty->slavePath().toLatin1())));
+    QVERIFY2(statusMessage().startsWith(QStringLiteral("Racun nije ispisan: port ")), qPrintable(statusMessage()));
+    QVERIFY(log->contains(QStringLiteral("Racun nije ispisan")));
+    QVERIFY(!log->contains(QStringLiteral("nije upaljeno")));
+    other.close();
+    QCOMPARE(pty->read(), QByteArray());
+}
+
+void TestPortOutput::nonTerminalDeviceByPath()
+{
+    const QString fifo = workDir->filePath(QStringLiteral("printer.fifo"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+
+    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun na uređaj"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + fifo.toLocal8Bit() + "\n"));
+    char buffer[256];
+    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    QCOMPARE(QByteArray(buffer, n > 0 ? int(n) : 0), QStringLiteral("Račun na uređaj").toUtf8());
+    QCOMPARE(log->count(QStringLiteral("nije upaljeno")), 1); // no modem lines on a plain device
+    QVERIFY(statusMessage().isEmpty());
+}
+
+void TestPortOutput::displayStringWritesNothing()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("jednom"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray("jednom"));
+    webView()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("JSConnector.displayString('poruka')"));
+    QCOMPARE(pty->read(), QByteArray());
+    QVERIFY(statusMessage().isEmpty());
+}
+
+void TestPortOutput::failedLoadStillWrites()
+{
+    // The page stops its own load while an image is still on its way: the
+    // load ends as failed, with the invoice in the document.
+    service.route("/slow.png", [](const httplib::Request &, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        res.set_content("late", "image/png");
+    });
+    QByteArray page = invoicePage(QStringLiteral("nedovrseno"), QString());
+    page.replace("</body>", "<img src='/slow.png'><script>setTimeout(function(){ window.stop(); }, 200);</script></body>");
+
+    QVERIFY(openWindow(page, "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n",
+                       false));
+    QCOMPARE(pty->read(), QByteArray("nedovrseno"));
+    QCOMPARE(marker(), QStringLiteral("true"));
+}
+
+void TestPortOutput::printerModeWithoutPrinter()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("tekst"), QStringLiteral("<p>Račun</p>")),
+                       "[General]\nuseSerialPort=false\nprinterPort=Nigdje\n"));
+    QCOMPARE(statusMessage(), QStringLiteral("Racun nije ispisan: nema dostupnog pisaca"));
+    QCOMPARE(pty->read(), QByteArray());
+}
+
+QTEST_MAIN(TestPortOutput)
+#include "tst_portoutput.moc"
