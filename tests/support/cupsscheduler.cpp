@@ -124,7 +124,7 @@ QList<CupsScheduler::Job> CupsScheduler::jobs() const
         Job job;
         job.printer = match.captured(1);
         job.id = match.captured(2).toInt();
-        job.documentPath = QStringLiteral("%1/spool/d%2-001").arg(dir.path()).arg(job.id, 5, 10, QLatin1Char('0'));
+        job.documentPath = QStringLiteral("%1/d%2-001").arg(spoolDirectory()).arg(job.id, 5, 10, QLatin1Char('0'));
         result.append(job);
     }
     std::sort(result.begin(), result.end(), [](const Job &a, const Job &b) { return a.id < b.id; });

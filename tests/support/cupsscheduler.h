@@ -28,6 +28,7 @@ public:
 
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QList<Job> jobs() const;
+    QString spoolDirectory() const { return dir.path() + QStringLiteral("/spool"); }
     // The text of a kept job file, by pdftotext.
     static QString text(const Job &job);
 

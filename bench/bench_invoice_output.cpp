@@ -1,0 +1,145 @@
+// How long an invoice takes from a finished page load to the device: the last
+// byte read from a pseudo-terminal in port mode, the job file in the CUPS
+// spool in printer mode. Each figure is the median over 50 invoices, with the
+// time of the page load alone (same page, nothing to output) subtracted.
+
+#include "cupsscheduler.h"
+#include "mainwindow.h"
+#include "pseudoterminal.h"
+#include "serviceorigin.h"
+#include "testhelpers.h"
+#include "testserver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QWebView>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const int rounds = 50;
+
+QByteArray receipt()
+{
+    QByteArray text;
+    for (int line = 0; text.size() < 2000; ++line)
+        text += "Artikl " + QByteArray::number(line) + " - Čokolada        1 x 1,99\n";
+    return text;
+}
+
+QByteArray page(const QByteArray &text, const QByteArray &html)
+{
+    return "<html><head><meta charset='utf-8'></head><body><textarea id='PrintInvoiceData'>" + text
+           + "</textarea><textarea id='PrintInvoiceDataHTML'>" + QString::fromUtf8(html).toHtmlEscaped().toUtf8()
+           + "</textarea><input type='hidden' id='IsShell'></body></html>";
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int spoolFiles(const QString &spool)
+{
+    return QDir(spool).entryList({QStringLiteral("d*")}, QDir::Files).size();
+}
+
+// Loads `path` `rounds` times; `done` says when the output has arrived.
+std::vector<double> measure(QWebView *view, const TestServer &server, const QByteArray &path,
+                            const std::function<bool()> &done)
+{
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        view->setUrl(QUrl(server.url(QString::fromLatin1(path) + QStringLiteral("?n=%1").arg(i))));
+        while (!done())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return times;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    CupsScheduler cups;
+    if (!cups.start({QStringLiteral("Blagajna")}, QStringLiteral("Blagajna"))) {
+        std::fprintf(stderr, "cannot start cupsd\n");
+        return 1;
+    }
+    TestServer server;
+    if (!server.start())
+        return 1;
+    ServiceOrigin::overrideForTests(server.origin());
+    const QByteArray text = receipt();
+    const QByteArray html = "<html><body><pre>" + text + "</pre></body></html>";
+    server.html("/accounts/login", "<html><body>start</body></html>");
+    server.html("/invoice", page(text, html));
+    server.html("/empty", "<html><body><input type='hidden' id='IsShell'></body></html>");
+    server.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+
+    ScopedWorkDir workDir;
+    PseudoTerminal pty;
+
+    // port mode
+    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty.slavePath().toLatin1() + "\n");
+    auto window = std::make_unique<MainWindow>();
+    auto *view = window->findChild<QWebView *>(QStringLiteral("webView"));
+    QSignalSpy(view, &QWebView::loadFinished).wait(15000);
+
+    int loadsDone = 0;
+    QObject::connect(view, &QWebView::loadFinished, [&loadsDone] { ++loadsDone; });
+    int loadsSeen = 0;
+    const double loadOnly = median(measure(view, server, "/empty", [&] {
+        if (loadsDone == loadsSeen)
+            return false;
+        loadsSeen = loadsDone;
+        return true;
+    }));
+
+    QByteArray received;
+    const std::vector<double> port = measure(view, server, "/invoice", [&] {
+        received += pty.read(0);
+        if (received.size() < text.size())
+            return false;
+        received.remove(0, text.size());
+        return true;
+    });
+
+    // printer mode
+    const QString spool = cups.spoolDirectory();
+    window.reset();
+    writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Blagajna\n");
+    window = std::make_unique<MainWindow>();
+    view = window->findChild<QWebView *>(QStringLiteral("webView"));
+    QSignalSpy(view, &QWebView::loadFinished).wait(15000);
+    int jobsSeen = spoolFiles(spool);
+    const std::vector<double> printer = measure(view, server, "/invoice", [&] {
+        const int now = spoolFiles(spool);
+        if (now <= jobsSeen)
+            return false;
+        jobsSeen = now;
+        return true;
+    });
+
+    const double wire = text.size() / (9600.0 / 11.0);
+    std::printf("invoice output, median of %d, page load alone %.1f ms subtracted:\n", rounds, loadOnly);
+    std::printf("  port mode (%d bytes to a pty):    %.1f ms\n", int(text.size()), median(port) - loadOnly);
+    std::printf("  printer mode (job in CUPS spool): %.1f ms\n", median(printer) - loadOnly);
+    std::printf("  wire time of %d bytes at 9600 baud 8N2 (11 bits a byte): %.0f ms\n", int(text.size()), wire * 1000);
+    return 0;
+}
+
+#include "bench_invoice_output.moc"
