@@ -142,4 +142,3 @@ int main(int argc, char *argv[])
     return 0;
 }
 
-#include "bench_invoice_output.moc"

@@ -5,6 +5,7 @@
 #include "jsconnector.h"
 #include "reportfile.h"
 #include "serviceorigin.h"
+#include "settings.h"
 #include "startupsettings.h"
 
 #include <QDebug>
@@ -137,8 +138,11 @@ void MainWindow::on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errl
 
 void MainWindow::on_btnSettings_clicked()
 {
-    // The settings dialog joins here; it is followed by configureOutput().
+    auto *dialog = new Settings(this);
+    dialog->exec();
+    // Accepted or not, the output follows what the file says now.
     configureOutput();
+    delete dialog;
 }
 
 void MainWindow::on_display_string_received(const QString &message)

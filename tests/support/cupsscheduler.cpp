@@ -76,15 +76,25 @@ bool CupsScheduler::start(const QStringList &printers, const QString &defaultPri
     }
 
     for (const QString &printer : printers) {
-        // Raw, paused queues: jobs wait in the spool and nothing is run on them.
-        if (!run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), printer, QStringLiteral("-E"), QStringLiteral("-v"),
-                                             QStringLiteral("file:///dev/null")})
-            || !run(QStringLiteral("cupsdisable"), {printer}))
+        if (!addPrinter(printer))
             return false;
     }
     if (!defaultPrinter.isEmpty() && !run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), defaultPrinter}))
         return false;
     return true;
+}
+
+bool CupsScheduler::addPrinter(const QString &name)
+{
+    // A raw, paused queue: jobs wait in the spool and nothing is run on them.
+    return run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
+                                           QStringLiteral("file:///dev/null")})
+           && run(QStringLiteral("cupsdisable"), {name});
+}
+
+bool CupsScheduler::removePrinter(const QString &name)
+{
+    return run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), name});
 }
 
 void CupsScheduler::stop()

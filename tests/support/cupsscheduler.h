@@ -26,6 +26,10 @@ public:
     bool start(const QStringList &printers, const QString &defaultPrinter);
     void stop();
 
+    // Queues may come and go while the scheduler runs.
+    bool addPrinter(const QString &name);
+    bool removePrinter(const QString &name);
+
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QList<Job> jobs() const;
     QString spoolDirectory() const { return dir.path() + QStringLiteral("/spool"); }

@@ -1,0 +1,140 @@
+#include "outputchoice.h"
+#include "testhelpers.h"
+
+#include <QtTest>
+
+using MaybeInfo = std::optional<PrinterInfo>;
+Q_DECLARE_METATYPE(MaybeInfo)
+
+namespace QTest {
+template <>
+char *toString(const MaybeInfo &info)
+{
+    if (!info)
+        return qstrdup("nothing");
+    return qstrdup(QStringLiteral("{%1, %2, %3}")
+                       .arg(info->printerPort, info->useSerialPort ? QStringLiteral("true") : QStringLiteral("false"),
+                            info->friendlyName)
+                       .toUtf8()
+                       .constData());
+}
+} // namespace QTest
+
+// The choices behind the settings dialog, without the dialog.
+class TestOutputChoice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void entries();
+    void findSavedEntry_data();
+    void findSavedEntry();
+    void selectionToSave_data();
+    void selectionToSave();
+    void readSaved_data();
+    void readSaved();
+};
+
+void TestOutputChoice::entries()
+{
+    const QList<PortEntry> list = portEntries({QStringLiteral("Ured"), QStringLiteral("COM1")});
+    QStringList texts;
+    for (const PortEntry &entry : list)
+        texts << entry.text;
+    QCOMPARE(texts, (QStringList{"Ured", "COM1", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2"}));
+    QCOMPARE(list.at(0).info, PrinterInfo(QStringLiteral("Ured"), false, QString()));
+    QCOMPARE(list.at(1).info, PrinterInfo(QStringLiteral("COM1"), false, QString()));
+    QCOMPARE(list.at(2).info, PrinterInfo(QStringLiteral("COM1"), true, QStringLiteral("COM1")));
+    QCOMPARE(list.at(7).info, PrinterInfo(QStringLiteral("LPT2"), true, QStringLiteral("LPT2")));
+}
+
+void TestOutputChoice::findSavedEntry_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("printerPort");
+    QTest::addColumn<QString>("friendlyName");
+    QTest::addColumn<int>("index");
+
+    const QStringList list{"Ured", "COM1", "COM1", "LPT1"};
+    QTest::newRow("by printerPort") << list << "LPT1" << "" << 3;
+    QTest::newRow("first of two equal texts") << list << "COM1" << "COM1" << 1;
+    QTest::newRow("by friendlyName when printerPort is not listed") << list << "LPT 1 (old)" << "LPT1" << 3;
+    QTest::newRow("printerPort before friendlyName") << list << "Ured" << "LPT1" << 0;
+    QTest::newRow("letter case matters") << list << "ured" << "" << -1;
+    QTest::newRow("not listed at all") << list << "COM7" << "" << -1;
+    QTest::newRow("empty friendlyName matches no entry") << list << "Stari" << "" << -1;
+    QTest::newRow("empty list") << QStringList() << "COM1" << "COM1" << -1;
+}
+
+void TestOutputChoice::findSavedEntry()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, printerPort);
+    QFETCH(QString, friendlyName);
+    QFETCH(int, index);
+    QCOMPARE(::findSavedEntry(texts, PrinterInfo(printerPort, true, friendlyName)), index);
+}
+
+void TestOutputChoice::selectionToSave_data()
+{
+    QTest::addColumn<bool>("editorHidden");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<MaybeInfo>("current");
+    QTest::addColumn<MaybeInfo>("saved");
+
+    const PrinterInfo ured(QStringLiteral("Ured"), false, QString());
+    QTest::newRow("editor hidden: the current entry") << true << "COM9" << MaybeInfo(ured) << MaybeInfo(ured);
+    QTest::newRow("editor hidden, empty list: nothing") << true << "" << MaybeInfo() << MaybeInfo();
+    QTest::newRow("editor shown: the typed port")
+        << false << "COM9" << MaybeInfo(ured) << MaybeInfo(PrinterInfo(QStringLiteral("COM9"), true, QString()));
+    QTest::newRow("editor shown, empty: nothing at all") << false << "" << MaybeInfo(ured) << MaybeInfo();
+    QTest::newRow("typed text unchanged")
+        << false << " /dev/usb/lp0\nx " << MaybeInfo()
+        << MaybeInfo(PrinterInfo(QStringLiteral(" /dev/usb/lp0\nx "), true, QString()));
+}
+
+void TestOutputChoice::selectionToSave()
+{
+    QFETCH(bool, editorHidden);
+    QFETCH(QString, typed);
+    QFETCH(MaybeInfo, current);
+    QFETCH(MaybeInfo, saved);
+    QCOMPARE(::selectionToSave(editorHidden, typed, current), saved);
+}
+
+void TestOutputChoice::readSaved_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<MaybeInfo>("saved");
+
+    QTest::newRow("no keys") << QByteArray() << MaybeInfo();
+    QTest::newRow("no useSerialPort") << QByteArray("printerPort=COM2\n") << MaybeInfo();
+    QTest::newRow("no printerPort") << QByteArray("useSerialPort=true\n") << MaybeInfo();
+    QTest::newRow("all three")
+        << QByteArray("[General]\nprinterPort=COM2\nuseSerialPort=true\nfriendlyName=COM2\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("COM2"), true, QStringLiteral("COM2")));
+    QTest::newRow("friendlyName missing reads empty")
+        << QByteArray("[General]\nprinterPort=COM7\nuseSerialPort=true\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("COM7"), true, QString()));
+    QTest::newRow("hand-written boolean")
+        << QByteArray("[General]\nprinterPort=Ured\nuseSerialPort=False\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("Ured"), false, QString()));
+    QTest::newRow("any other text is true")
+        << QByteArray("[General]\nprinterPort=X\nuseSerialPort=yes\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("X"), true, QString()));
+    QTest::newRow("printer name with a comma")
+        << QByteArray("[General]\nprinterPort=HP,Ured\nuseSerialPort=false\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("HP,Ured"), false, QString()));
+}
+
+void TestOutputChoice::readSaved()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(MaybeInfo, saved);
+    ScopedWorkDir workDir;
+    writeSettingsFile(file);
+    QCOMPARE(readSavedSelection(), saved);
+}
+
+QTEST_GUILESS_MAIN(TestOutputChoice)
+#include "tst_outputchoice.moc"
