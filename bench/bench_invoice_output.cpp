@@ -4,7 +4,7 @@
 // time of the page load alone (same page, nothing to output) subtracted.
 
 #include "cupsscheduler.h"
-#include "mainwindow.h"
+#include "mainwindowtest.h"
 #include "pseudoterminal.h"
 #include "serviceorigin.h"
 #include "testhelpers.h"
@@ -95,9 +95,10 @@ int main(int argc, char *argv[])
 
     // port mode
     writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty.slavePath().toLatin1() + "\n");
-    auto window = std::make_unique<MainWindow>();
-    auto *view = window->findChild<QWebView *>(QStringLiteral("webView"));
-    QSignalSpy(view, &QWebView::loadFinished).wait(15000);
+    std::unique_ptr<QSignalSpy> loads;
+    auto window = makeMainWindow(loads);
+    auto *view = webViewOf(window.get());
+    waitForLoads(*loads);
 
     int loadsDone = 0;
     QObject::connect(view, &QWebView::loadFinished, [&loadsDone] { ++loadsDone; });
@@ -122,9 +123,9 @@ int main(int argc, char *argv[])
     const QString spool = cups.spoolDirectory();
     window.reset();
     writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Blagajna\n");
-    window = std::make_unique<MainWindow>();
-    view = window->findChild<QWebView *>(QStringLiteral("webView"));
-    QSignalSpy(view, &QWebView::loadFinished).wait(15000);
+    window = makeMainWindow(loads);
+    view = webViewOf(window.get());
+    waitForLoads(*loads);
     int jobsSeen = spoolFiles(spool);
     const std::vector<double> printer = measure(view, server, "/invoice", [&] {
         const int now = spoolFiles(spool);

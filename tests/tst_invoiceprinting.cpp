@@ -1,6 +1,6 @@
 #include "cupsscheduler.h"
 #include "invoicepage.h"
-#include "mainwindow.h"
+#include "mainwindowtest.h"
 #include "serviceorigin.h"
 #include "testhelpers.h"
 #include "testserver.h"
@@ -89,9 +89,9 @@ bool TestInvoicePrinting::openWindow(const QByteArray &page, const QByteArray &s
 {
     service.html("/accounts/login", page);
     writeSettingsFile(settings);
-    window = std::make_unique<MainWindow>();
-    QSignalSpy loaded(webView(), &QWebView::loadFinished);
-    return loaded.wait(20000);
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(loads);
+    return waitForLoads(*loads);
 }
 
 void TestInvoicePrinting::choosesPrinter_data()

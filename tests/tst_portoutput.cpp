@@ -1,6 +1,6 @@
 #include "invoiceoutput.h"
 #include "invoicepage.h"
-#include "mainwindow.h"
+#include "mainwindowtest.h"
 #include "pseudoterminal.h"
 #include "serviceorigin.h"
 #include "testhelpers.h"
@@ -92,12 +92,12 @@ bool TestPortOutput::openWindow(const QByteArray &page, const QByteArray &settin
 {
     service.html("/accounts/login", page);
     writeSettingsFile(settings);
-    window = std::make_unique<MainWindow>();
-    QSignalSpy loaded(webView(), &QWebView::loadFinished);
-    if (!loaded.wait(15000))
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(loads);
+    if (!waitForLoads(*loads))
         return false;
     // the after-load hook ran before this spy saw the signal
-    return loaded.first().at(0).toBool() == expectSuccess;
+    return loads->first().at(0).toBool() == expectSuccess;
 }
 
 void TestPortOutput::writesInvoiceBytes_data()

@@ -1,4 +1,4 @@
-#include "mainwindow.h"
+#include "mainwindowtest.h"
 #include "serviceorigin.h"
 #include "testhelpers.h"
 #include "testserver.h"
@@ -100,9 +100,9 @@ void TestReports::openWindow(const QByteArray &settings)
 {
     if (!settings.isEmpty())
         writeSettingsFile(settings);
-    window = std::make_unique<MainWindow>();
-    QSignalSpy loaded(webView(), &QWebView::loadFinished);
-    QVERIFY(loaded.wait(15000));
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(loads);
+    QVERIFY(waitForLoads(*loads));
 }
 
 void TestReports::callPage(const QString &script)

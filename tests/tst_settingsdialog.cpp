@@ -1,7 +1,7 @@
 #include "buildconfig.h"
 #include "cupsscheduler.h"
 #include "invoicepage.h"
-#include "mainwindow.h"
+#include "mainwindowtest.h"
 #include "outputchoice.h"
 #include "pseudoterminal.h"
 #include "serviceorigin.h"
@@ -317,10 +317,11 @@ void TestSettingsDialog::mainWindowRebuildsOutputAfterDialog()
     PseudoTerminal first, second;
 
     writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + first.slavePath().toLatin1() + "\n");
-    MainWindow window;
-    auto *view = window.findChild<QWebView *>(QStringLiteral("webView"));
-    QSignalSpy loaded(view, &QWebView::loadFinished);
-    QVERIFY(loaded.wait(15000));
+    std::unique_ptr<QSignalSpy> loads;
+    const std::unique_ptr<MainWindow> owner = makeMainWindow(loads);
+    MainWindow &window = *owner;
+    QWebView *view = webViewOf(&window);
+    QVERIFY(waitForLoads(*loads));
     QCOMPARE(first.read(), QByteArray("racun"));
 
     // edited by hand while the program runs; the dialog is then cancelled
@@ -340,7 +341,7 @@ void TestSettingsDialog::mainWindowRebuildsOutputAfterDialog()
     QCOMPARE(readFile(QStringLiteral("settings.ini")), edited);
 
     view->reload();
-    QVERIFY(loaded.wait(15000));
+    QVERIFY(waitForLoads(*loads, 2));
     QCOMPARE(first.read(), QByteArray());
     if (toSecondPort) {
         QCOMPARE(second.read(), QByteArray("racun"));

@@ -3,6 +3,7 @@
 
 #include "buildconfig.h"
 #include "outputchoice.h"
+#include "updates.h"
 
 #include <QPrinterInfo>
 
@@ -84,4 +85,12 @@ void Settings::on_buttonBox_accepted()
         selectionToSave(ui->txtPortName->isHidden(), ui->txtPortName->toPlainText(), current);
     if (toSave)
         writeOutputSelection(*toSave);
+}
+
+void Settings::on_pushButton_clicked()
+{
+    // Here an up-to-date answer is said, not closed on.
+    auto *updates = new Updates(this, false);
+    updates->exec();
+    delete updates;
 }

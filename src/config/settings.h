@@ -19,6 +19,7 @@ public:
 private slots:
     void on_cbPrinterPorts_activated(int index);
     void on_buttonBox_accepted();
+    void on_pushButton_clicked();
     void on_btnAddPort_clicked();
 
 private:

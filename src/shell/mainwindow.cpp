@@ -7,6 +7,7 @@
 #include "serviceorigin.h"
 #include "settings.h"
 #include "startupsettings.h"
+#include "updates.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -237,5 +238,8 @@ void MainWindow::printInvoiceData(const QString &data)
 
 void MainWindow::runStartupUpdateCheck()
 {
-    // The modal start-up update check joins here with the self-update.
+    // The page keeps loading meanwhile. After an installed update the
+    // dialog's button restarts the program and this process ends here.
+    Updates updates(this);
+    updates.exec();
 }
