@@ -30,12 +30,14 @@ public:
 
 private slots:
     void download_progress(qint64 bytesRead, qint64 totalBytes);
-    void on_check_for_updates_completed();
-    void on_download_updates_completed();
-    void on_pushButton_clicked();
-    void on_ssl_error(const QList<QSslError> &errlist);
+    void on_pushButton_clicked(); // bound by name to the form's button
 
 private:
+    // Connected to the replies explicitly, not by name.
+    void on_check_for_updates_completed();
+    void on_download_updates_completed();
+    void on_ssl_error(const QList<QSslError> &errlist);
+
     void removeOldFiles();
     void checkForUpdates();
     QList<UpdateFile> parseUpdateInfo(const QString &answer);

@@ -1,0 +1,190 @@
+#include "testhelpers.h"
+#include "testserver.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <httplib.h>
+
+using FileMap = QMap<QString, QByteArray>;
+
+namespace {
+
+const QString harnessName = QStringLiteral("updates_harness");
+
+FileMap filesBelow(const QString &dir)
+{
+    FileMap files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+void put(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+} // namespace
+
+// Whole updates: the update dialog in a program folder of its own, run as a
+// separate process from another working directory, installing from a local
+// server and restarting itself.
+class TestUpdateRestart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void update_data();
+    void update();
+
+private:
+    TestServer server;
+    QByteArray harness;
+};
+
+void TestUpdateRestart::initTestCase()
+{
+    QVERIFY(server.start());
+    harness = readFile(QStringLiteral(HARNESS_PATH));
+    QVERIFY(!harness.isEmpty());
+}
+
+void TestUpdateRestart::update_data()
+{
+    QTest::addColumn<QByteArray>("answer");   // %S: the server's origin
+    QTest::addColumn<FileMap>("served");      // path under /files/ -> body
+    QTest::addColumn<FileMap>("before");      // program files besides the harness
+    QTest::addColumn<int>("exitCode");        // 12 when it restarted
+    QTest::addColumn<FileMap>("after");       // program files once it is over
+    QTest::addColumn<QString>("label");       // what the dialog said when the button came on
+    QTest::addColumn<QString>("version");
+
+    const QString installed = QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!");
+
+    QTest::newRow("new file in new folders")
+        << QByteArray(R"({"version": 2, "files": [{"FilePath": "plugins/deep", "DownloadURL": "%S/files/new.dll"}]})")
+        << FileMap{{"new.dll", "NEW DLL"}} << FileMap() << 12 << FileMap{{"plugins/deep/new.dll", "NEW DLL"}}
+        << installed << "2";
+    QTest::newRow("existing files replaced, moved-aside ones gone at the next start")
+        << QByteArray(R"({"version": 2, "files": [{"FilePath": "data", "DownloadURL": "%S/files/config.dat"},
+                                                  {"DownloadURL": "%S/files/readme.txt"}]})")
+        << FileMap{{"config.dat", "NEW CONFIG"}, {"readme.txt", "NEW README"}}
+        << FileMap{{"data/config.dat", "OLD CONFIG"}, {"readme.txt", "OLD README"}, {"keep.txt", "KEEP"}} << 12
+        << FileMap{{"data/config.dat", "NEW CONFIG"}, {"readme.txt", "NEW README"}, {"keep.txt", "KEEP"}}
+        << installed << "2";
+    QTest::newRow("query string ignored in the name")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/tool.bin?token=a/b&x=1"}]})")
+        << FileMap{{"tool.bin", "TOOL"}} << FileMap() << 12 << FileMap{{"tool.bin", "TOOL"}} << installed << "2";
+    QTest::newRow("the program replaces itself and starts again")
+        << QByteArray(R"({"version": 2, "files": [{"FilePath": "", "DownloadURL": "%S/files/updates_harness"}]})")
+        << FileMap{{"updates_harness", "%HARNESS%"}} << FileMap() << 12 << FileMap() << installed << "2";
+    QTest::newRow("matching digest")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/a.dll", "SHA256": ")"
+                      + QCryptographicHash::hash("GOOD", QCryptographicHash::Sha256).toHex() + R"("}]})")
+        << FileMap{{"a.dll", "GOOD"}} << FileMap{{"a.dll", "OLD"}} << 12 << FileMap{{"a.dll", "GOOD"}} << installed
+        << "2";
+    QTest::newRow("one failing transfer: wholly old, no restart")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/a.dll"},
+                                                  {"FilePath": "lib", "DownloadURL": "%S/files/missing.dll"}]})")
+        << FileMap{{"a.dll", "NEW"}} << FileMap{{"a.dll", "OLD"}} << 0 << FileMap{{"a.dll", "OLD"}}
+        << "Azuriranje nije uspjelo: datoteka missing.dll nije dohvacena" << "1";
+    QTest::newRow("digest mismatch: wholly old, no restart")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/b.dll"}, {"DownloadURL": "%S/files/a.dll",
+                      "SHA256": ")" + QByteArray(64, '0') + R"("}]})")
+        << FileMap{{"a.dll", "TAMPERED"}, {"b.dll", "NEW B"}} << FileMap{{"a.dll", "OLD"}} << 0
+        << FileMap{{"a.dll", "OLD"}} << "Azuriranje nije uspjelo: datoteka a.dll je ostecena" << "1";
+    QTest::newRow("hostile folder: refused, nothing fetched")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/a.dll"},
+                                                  {"FilePath": "../escape", "DownloadURL": "%S/files/b.dll"}]})")
+        << FileMap{{"a.dll", "NEW"}, {"b.dll", "EVIL"}} << FileMap() << 0 << FileMap()
+        << "Azuriranje je odbijeno: mapa \"../escape\" nije unutar programa" << "1";
+    QTest::newRow("up to date: closes by itself")
+        << QByteArray(R"({"version": 1, "files": [{"DownloadURL": "%S/files/a.dll"}]})") << FileMap{{"a.dll", "NEW"}}
+        << FileMap() << 0 << FileMap() << QString() << "1";
+}
+
+void TestUpdateRestart::update()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(FileMap, served);
+    QFETCH(FileMap, before);
+    QFETCH(int, exitCode);
+    QFETCH(FileMap, after);
+    QFETCH(QString, label);
+    QFETCH(QString, version);
+
+    server.clearRequests();
+    server.content("/updates/check", answer.replace("%S", server.origin().toLatin1()), "application/json");
+    for (auto it = served.cbegin(); it != served.cend(); ++it)
+        server.content("/files/" + it.key().toLatin1(), it.value() == "%HARNESS%" ? harness : it.value(),
+                       "application/octet-stream");
+
+    QTemporaryDir program, work;
+    const QString exe = program.filePath(harnessName);
+    put(exe, harness);
+    QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        put(program.filePath(it.key()), it.value());
+    {
+        QSettings settings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("checkForNewVersionUrl"), server.url(QStringLiteral("/updates/check?os=")));
+        settings.setValue(QStringLiteral("version"), 1);
+    }
+
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(exe, QStringList());
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+
+    const QString log = work.filePath(QStringLiteral("harness.log"));
+    QStringList expectedLog{QStringLiteral("start")};
+    if (!label.isEmpty())
+        expectedLog << QStringLiteral("label: ") + label;
+    if (exitCode == 12) {
+        // the new process, started from the same working directory, finds
+        // itself up to date and closes without a word
+        expectedLog << QStringLiteral("start") << QStringLiteral("closed");
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).endsWith("closed\n") && readFile(log).count("start") == 2, 30000);
+    } else {
+        expectedLog << QStringLiteral("closed");
+    }
+    QStringList lines = QString::fromUtf8(readFile(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &line : lines) {
+        if (!label.isEmpty() && line.startsWith(QStringLiteral("label: ") + label))
+            line = QStringLiteral("label: ") + label; // the reason's details vary
+    }
+    QCOMPARE(lines, expectedLog);
+
+    FileMap programFiles = filesBelow(program.path());
+    QCOMPARE(programFiles.take(harnessName), harness);
+    QCOMPARE(programFiles, after);
+    QCOMPARE(filesBelow(work.path()).keys(), (QStringList{"harness.log", "settings.ini"}));
+    QCOMPARE(QSettings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
+                 .value(QStringLiteral("version")).toString(), version);
+    if (label.startsWith(QStringLiteral("Azuriranje je odbijeno")) || label.isEmpty()) {
+        for (const RecordedRequest &request : server.requests())
+            QVERIFY2(!request.path.startsWith("/files/"), request.target.constData());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestUpdateRestart)
+#include "tst_updaterestart.moc"

@@ -1,0 +1,286 @@
+#include "mainwindowtest.h"
+#include "serviceorigin.h"
+#include "settings.h"
+#include "testhelpers.h"
+#include "testserver.h"
+#include "updates.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// How a run of the dialog ended.
+struct Outcome
+{
+    QString how;   // "closed" by itself, "waiting" for the button, or "stuck"
+    QString label; // the status text when it ended
+    qint64 ms = 0;
+};
+
+// Runs the dialog as the program does; stops it once its button is enabled
+// (the user's turn), or after `limitMs`.
+Outcome runUpdates(bool autoClose, int limitMs = 15000)
+{
+    Outcome outcome;
+    QElapsedTimer clock;
+    clock.start();
+    Updates dialog(nullptr, autoClose);
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblStatus"));
+    auto *button = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    outcome.how = QStringLiteral("closed");
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (button->isEnabled()) {
+            outcome.how = QStringLiteral("waiting");
+            outcome.label = label->text();
+            QTest::mouseClick(button, Qt::LeftButton); // nothing to restart: it closes
+        } else if (clock.elapsed() > limitMs) {
+            outcome.how = QStringLiteral("stuck");
+            dialog.reject();
+        }
+    });
+    watch.start(20);
+    dialog.exec();
+    outcome.ms = clock.elapsed();
+    if (outcome.label.isEmpty())
+        outcome.label = label->text();
+    return outcome;
+}
+
+QString settingsValue(const char *key)
+{
+    return QSettings(QStringLiteral("settings.ini"), QSettings::IniFormat).value(QLatin1String(key)).toString();
+}
+
+} // namespace
+
+// The update check against local servers, in this process. Installing and
+// restarting are tried in a program folder of their own (tst_updaterestart).
+class TestUpdates : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void checkAddress_data();
+    void checkAddress();
+    void answers_data();
+    void answers();
+    void stalledServerTimesOut();
+    void certificateChecked();
+    void upToDateSaidWhenOpenedByHand();
+    void settingsDialogOpensUpdates();
+    void mainWindowChecksAtStart();
+
+private:
+    TestServer service;
+    std::unique_ptr<ScopedWorkDir> workDir;
+};
+
+void TestUpdates::initTestCase()
+{
+    QVERIFY(service.start());
+    ServiceOrigin::overrideForTests(service.origin());
+    service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+    service.html("/accounts/login", "<html><body>start</body></html>");
+}
+
+void TestUpdates::init()
+{
+    workDir = std::make_unique<ScopedWorkDir>();
+    service.clearRequests();
+}
+
+void TestUpdates::cleanup()
+{
+    workDir.reset();
+}
+
+void TestUpdates::checkAddress_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("target");
+
+    QTest::newRow("built-in address") << QByteArray() << QByteArray("/updates/checkForUpdates")
+                                      << QByteArray("/updates/checkForUpdates?os=1");
+    QTest::newRow("empty setting uses the built-in one")
+        << QByteArray("checkForNewVersionUrl=\n") << QByteArray("/updates/checkForUpdates")
+        << QByteArray("/updates/checkForUpdates?os=1");
+    QTest::newRow("configured address gets the 1")
+        << QByteArray("checkForNewVersionUrl=%S/custom/check?platform=\n") << QByteArray("/custom/check")
+        << QByteArray("/custom/check?platform=1");
+    QTest::newRow("configured without a query key")
+        << QByteArray("checkForNewVersionUrl=%S/check\n") << QByteArray("/check1") << QByteArray("/check1");
+}
+
+void TestUpdates::checkAddress()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, target);
+
+    service.content(path, R"({"version": 0})", "application/json");
+    writeSettingsFile("[General]\n" + settings.replace("%S", service.origin().toLatin1()));
+    QCOMPARE(runUpdates(true).how, QStringLiteral("closed"));
+    QCOMPARE(service.requests().size(), 1);
+    QCOMPARE(service.requests().first().target, target);
+}
+
+void TestUpdates::answers_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("label");   // start of the status text, when waiting
+    QTest::addColumn<QString>("version"); // in the file afterwards; stored was "2"
+
+    const QString kept = QStringLiteral("2");
+    const QByteArray files = R"(, "files": [{"FilePath": "lib", "DownloadURL": "%S/files/a.dll"}])";
+    QTest::newRow("same version: nothing written")
+        << QByteArray(R"({"version": 2)" + files + "}") << 200 << "closed" << "" << kept;
+    QTest::newRow("lower version") << QByteArray(R"({"version": 1.5)" + files + "}") << 200 << "closed" << "" << kept;
+    QTest::newRow("higher without files: written, closed")
+        << QByteArray(R"({"version": 3})") << 200 << "closed" << "" << "3";
+    QTest::newRow("higher with an empty list") << QByteArray(R"({"version": 3.5, "files": []})") << 200 << "closed"
+                                               << "" << "3.5";
+    QTest::newRow("only entries without an address")
+        << QByteArray(R"({"version": 4, "files": [{"FilePath": "x"}]})") << 200 << "closed" << "" << "4";
+    QTest::newRow("numeric string") << QByteArray(R"({"version": "5"})") << 200 << "closed" << "" << "5";
+    QTest::newRow("cut at a NUL") << QByteArray("{\"version\": 6}\0{{{", 18) << 200 << "closed" << "" << "6";
+    QTest::newRow("invalid answer is up to date") << QByteArray("<html>oops</html>") << 200 << "closed" << "" << kept;
+    QTest::newRow("endless answer aborted")
+        << QByteArray("(function(){ for (;;) {} })()") << 200 << "closed" << "" << kept;
+    QTest::newRow("check fails")
+        << QByteArray("not here") << 404 << "waiting"
+        << "Dogodila se greska prilikom provjere dostupnosti azuriranja! " << kept;
+    QTest::newRow("absolute FilePath refused")
+        << QByteArray(R"({"version": 9, "files": [{"FilePath": "/tmp", "DownloadURL": "%S/files/a.dll"}]})") << 200
+        << "waiting" << "Azuriranje je odbijeno: " << kept;
+    QTest::newRow("climbing FilePath refused")
+        << QByteArray(R"({"version": 9, "files": [{"FilePath": "../..", "DownloadURL": "%S/files/a.dll"}]})") << 200
+        << "waiting" << "Azuriranje je odbijeno: " << kept;
+    QTest::newRow("nameless download refused")
+        << QByteArray(R"({"version": 9, "files": [{"FilePath": "", "DownloadURL": "%S/files/"}]})") << 200
+        << "waiting" << "Azuriranje je odbijeno: " << kept;
+}
+
+void TestUpdates::answers()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, status);
+    QFETCH(QString, how);
+    QFETCH(QString, label);
+    QFETCH(QString, version);
+
+    service.content("/updates/checkForUpdates", answer.replace("%S", service.origin().toLatin1()), "application/json",
+                    status);
+    writeSettingsFile("[General]\nversion=2\n");
+
+    const Outcome outcome = runUpdates(true);
+    QCOMPARE(outcome.how, how);
+    QVERIFY2(outcome.label.startsWith(label), qPrintable(outcome.label));
+    QCOMPARE(settingsValue("version"), version);
+    for (const RecordedRequest &request : service.requests())
+        QVERIFY2(!request.path.startsWith("/files/"), request.target.constData()); // nothing fetched
+    service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+}
+
+void TestUpdates::stalledServerTimesOut()
+{
+    std::atomic<bool> release{false};
+    service.route("/stalled", [&release](const httplib::Request &, httplib::Response &res) {
+        for (int i = 0; i < 600 && !release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        res.set_content(R"({"version": 0})", "application/json");
+    });
+    writeSettingsFile("[General]\ncheckForNewVersionUrl=" + service.url(QStringLiteral("/stalled?os=")).toLatin1() + "\n");
+
+    const Outcome outcome = runUpdates(true, 45000);
+    release = true;
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Dogodila se greska")), qPrintable(outcome.label));
+    QVERIFY(outcome.ms < 40000);
+}
+
+void TestUpdates::certificateChecked()
+{
+    TestServer untrusted(TestServer::Https, QStringLiteral(UNTRUSTED_CERT_DIR));
+    QVERIFY(untrusted.start());
+    untrusted.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+
+    // a certificate that nobody vouches for: the check fails
+    writeSettingsFile("[General]\ncheckForNewVersionUrl=" + untrusted.url(QStringLiteral("/updates/checkForUpdates?os="))
+                      .toLatin1() + "\n");
+    Outcome outcome = runUpdates(true);
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Dogodila se greska")), qPrintable(outcome.label));
+    QCOMPARE(untrusted.requests().size(), 0); // refused before any request was sent
+
+    // the certificate built into the program: the check goes through
+    writeSettingsFile("[General]\ncheckForNewVersionUrl=" + service.url(QStringLiteral("/updates/checkForUpdates?os="))
+                      .toLatin1() + "\n");
+    outcome = runUpdates(true);
+    QCOMPARE(outcome.how, QStringLiteral("closed"));
+    QCOMPARE(service.requests().size(), 1);
+}
+
+void TestUpdates::upToDateSaidWhenOpenedByHand()
+{
+    const Outcome outcome = runUpdates(false);
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QCOMPARE(outcome.label, QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
+}
+
+void TestUpdates::settingsDialogOpensUpdates()
+{
+    Settings settings(nullptr);
+    settings.show();
+    QString seen;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&seen] {
+        auto *updates = qobject_cast<Updates *>(QApplication::activeModalWidget());
+        if (!updates)
+            return;
+        auto *button = updates->findChild<QPushButton *>(QStringLiteral("pushButton"));
+        if (button->isEnabled()) {
+            seen = updates->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+    watch.start(20);
+    QTest::mouseClick(settings.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QCOMPARE(seen, QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
+    QVERIFY(settings.isVisible()); // back in the settings dialog
+    QCOMPARE(service.requestsTo("/updates/checkForUpdates").size(), 1);
+}
+
+void TestUpdates::mainWindowChecksAtStart()
+{
+    std::unique_ptr<QSignalSpy> loads;
+    const std::unique_ptr<MainWindow> window = makeMainWindow(loads);
+    // the constructor returned: the check was made and answered
+    const QList<RecordedRequest> checks = service.requestsTo("/updates/checkForUpdates");
+    QCOMPARE(checks.size(), 1);
+    QCOMPARE(checks.first().target, QByteArray("/updates/checkForUpdates?os=1"));
+    QVERIFY(!window->isVisible());
+    QVERIFY(waitForLoads(*loads));
+}
+
+QTEST_MAIN(TestUpdates)
+#include "tst_updates.moc"

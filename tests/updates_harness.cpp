@@ -1,0 +1,58 @@
+// A small program around the update dialog, for trying a whole update in a
+// program folder of its own: it runs the start-up check as the shell does,
+// clicks the button as soon as the user could, and notes what it saw in
+// "harness.log" in the working directory. After an installed update the
+// click restarts it; a third start never clicks, so a fault cannot loop.
+
+#include "updates.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+void note(const QByteArray &line)
+{
+    QFile log(QStringLiteral("harness.log"));
+    if (log.open(QIODevice::Append))
+        log.write(line + '\n');
+}
+
+int startsSoFar()
+{
+    QFile log(QStringLiteral("harness.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    return log.readAll().count("start\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const bool mayClick = startsSoFar() < 2;
+    note("start");
+
+    Updates dialog(nullptr);
+    auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblStatus"));
+    auto *button = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!button->isEnabled())
+            return;
+        watch.stop();
+        note("label: " + label->text().toUtf8());
+        if (mayClick)
+            button->click();
+        else
+            dialog.reject();
+    });
+    watch.start(20);
+    dialog.exec();
+    note("closed");
+    return 0;
+}
