@@ -203,16 +203,18 @@ void TestUpdates::answers()
 
 void TestUpdates::stalledServerTimesOut()
 {
-    std::atomic<bool> release{false};
-    service.route("/stalled", [&release](const httplib::Request &, httplib::Response &res) {
-        for (int i = 0; i < 600 && !release; ++i)
+    // shared with the server thread, which may still be inside the handler
+    // when this function returns
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    service.route("/stalled", [release](const httplib::Request &, httplib::Response &res) {
+        for (int i = 0; i < 600 && !*release; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         res.set_content(R"({"version": 0})", "application/json");
     });
     writeSettingsFile("[General]\ncheckForNewVersionUrl=" + service.url(QStringLiteral("/stalled?os=")).toLatin1() + "\n");
 
     const Outcome outcome = runUpdates(true, 45000);
-    release = true;
+    *release = true;
     QCOMPARE(outcome.how, QStringLiteral("waiting"));
     QVERIFY2(outcome.label.startsWith(QStringLiteral("Dogodila se greska")), qPrintable(outcome.label));
     QVERIFY(outcome.ms < 40000);
