@@ -182,7 +182,8 @@ void MainWindow::on_report_downloaded()
 
 void MainWindow::saveReport(QNetworkReply *reply)
 {
-    const ReportFile::Outcome outcome = ReportFile::of(reply)->finish();
+    ReportFile *report = ReportFile::of(reply);
+    const ReportFile::Outcome outcome = report ? report->finish() : ReportFile::Outcome{};
     if (outcome.saved) {
         // The desktop handler wants an absolute file address; a bare relative
         // name is not resolved everywhere.
