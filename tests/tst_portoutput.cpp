@@ -193,6 +193,8 @@ void TestPortOutput::portCannotBeOpened_data()
     QTest::addColumn<bool>("holdPty");
 
     QTest::newRow("no such device") << QByteArray("useSerialPort=true\nprinterPort=/nonexistent/ttyX\n") << false;
+    QTest::newRow("no such device in an existing folder")
+        << QByteArray("useSerialPort=true\nprinterPort=%DIR%/lp9\n") << false;
     QTest::newRow("port name absent") << QByteArray("useSerialPort=true\n") << false;
     QTest::newRow("port name empty") << QByteArray("useSerialPort=true\nprinterPort=\n") << false;
     QTest::newRow("held by another program")
@@ -209,12 +211,15 @@ void TestPortOutput::portCannotBeOpened()
         QVERIFY(other.open(QIODevice::ReadWrite));
 
     QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
-                       "[General]\n" + settings.replace("%PTY%", pty->slavePath().toLatin1())));
-    QVERIFY2(statusMessage().startsWith(QStringLiteral("Racun nije ispisan: port ")), qPrintable(statusMessage()));
+                       "[General]\n" + settings.replace("%PTY%", pty->slavePath().toLatin1())
+                                            .replace("%DIR%", workDir->path().toLocal8Bit())));
+    QVERIFY2(statusMessage().startsWith(QStringLiteral("Racun nije ispisan: ")), qPrintable(statusMessage()));
+    QVERIFY2(statusMessage().contains(QStringLiteral("port")), qPrintable(statusMessage()));
     QVERIFY(log->contains(QStringLiteral("Racun nije ispisan")));
     QVERIFY(!log->contains(QStringLiteral("nije upaljeno")));
     other.close();
     QCOMPARE(pty->read(), QByteArray());
+    QVERIFY(!QFile::exists(workDir->filePath(QStringLiteral("lp9")))); // nothing made up in its place
 }
 
 void TestPortOutput::nonTerminalDeviceByPath()

@@ -69,9 +69,12 @@ void markShownByShell(QWebFrame *frame)
 
 OutputResult writeInvoiceToPort(SerialPort &port, const QString &text)
 {
-    if (!port.open(QIODevice::ReadWrite))
+    if (!port.open(QIODevice::ReadWrite)) {
+        if (port.portName().isEmpty())
+            return OutputResult::failed(QStringLiteral("u postavkama nije zadan port"));
         return OutputResult::failed(QStringLiteral("port %1 se ne moze otvoriti (%2)")
                                         .arg(port.portName(), port.errorString()));
+    }
 
     if (!(port.lineStatus() & SerialPort::LS_DSR))
         qDebug("nije upaljeno");

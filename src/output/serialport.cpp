@@ -61,19 +61,22 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
 {
     close();
     const QString path = devicePathFor(name);
+    // Name the device in errors only where it is not the port's own name.
+    const QString where = path == name ? QString() : path + QLatin1String(": ");
     if (path.isEmpty()) {
-        error = QStringLiteral("nije zadan naziv porta");
+        error = QStringLiteral("nema naziva porta");
         return false;
     }
 
     if (!PortDevice::isTerminal(path)) {
         auto file = std::make_unique<QFile>(path);
-        if (!file->open(openMode | QIODevice::Unbuffered)) {
-            error = QStringLiteral("%1: %2").arg(path, file->errorString());
+        // A device is never created: a mistyped name must not leave a file behind.
+        if (!file->open(openMode | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
+            error = where + file->errorString();
             return false;
         }
         if (!PortDevice::lockExclusive(*file)) {
-            error = QStringLiteral("%1: uredjaj koristi drugi program").arg(path);
+            error = where + QStringLiteral("uredjaj koristi drugi program");
             return false;
         }
         plain = std::move(file);
@@ -83,7 +86,7 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(path);
     if (!port->open(openMode)) {
-        error = QStringLiteral("%1: %2").arg(path, port->errorString());
+        error = where + port->errorString();
         return false;
     }
     // Leave the line as configured when closing: restoring the previous
@@ -94,7 +97,7 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
     QT_WARNING_POP
     serial = std::move(port);
     if (!applySettings()) {
-        error = QStringLiteral("%1: postavke linije se ne mogu primijeniti (%2)").arg(path, serial->errorString());
+        error = where + QStringLiteral("postavke linije se ne mogu primijeniti (%1)").arg(serial->errorString());
         close();
         return false;
     }
