@@ -177,6 +177,7 @@ void TestPortOutput::nothingToWrite()
     QCOMPARE(pty->read(), QByteArray());
     QCOMPARE(marker(), QStringLiteral("true"));
     QVERIFY(statusMessage().isEmpty());
+    QCOMPARE(webView()->title(), QStringLiteral("invoice")); // reading raised no error in the page
 }
 
 void TestPortOutput::pageWithoutMarker()
