@@ -124,6 +124,9 @@ void TestInvoicePrinting::choosesPrinter()
     QVERIFY2(text.contains(QStringLiteral("Racun br. 7")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("čćđšž ČĆĐŠŽ")), qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("plain text")));
+    // a printer chosen by name prints without margins, the default one with its own
+    const double left = CupsScheduler::leftmostText(job);
+    QVERIFY2(printer == QLatin1String("Ured") ? left < 10 : left > 10, qPrintable(QString::number(left)));
     QCOMPARE(marker(), QStringLiteral("true"));
     QVERIFY(window->statusBar()->currentMessage().isEmpty());
 }

@@ -150,3 +150,20 @@ QString CupsScheduler::text(const Job &job)
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+double CupsScheduler::leftmostText(const Job &job)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), job.documentPath, QStringLiteral("-")});
+    if (!process.waitForFinished(15000))
+        return -1;
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\""));
+    double leftmost = -1;
+    auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
+    while (it.hasNext()) {
+        const double x = it.next().captured(1).toDouble();
+        if (leftmost < 0 || x < leftmost)
+            leftmost = x;
+    }
+    return leftmost;
+}

@@ -35,6 +35,8 @@ public:
     QString spoolDirectory() const { return dir.path() + QStringLiteral("/spool"); }
     // The text of a kept job file, by pdftotext.
     static QString text(const Job &job);
+    // How far from the page's left edge the printed text starts, in points.
+    static double leftmostText(const Job &job);
 
 private:
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr) const;
