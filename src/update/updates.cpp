@@ -60,6 +60,11 @@ Updates::Updates(QWidget *parent, bool autoClose)
 
 Updates::~Updates()
 {
+    // Transfers still running are dropped without reaching this half-gone dialog.
+    if (checkReply)
+        checkReply->disconnect(this);
+    for (QNetworkReply *reply : downloadIndex.keys())
+        reply->disconnect(this);
     delete networkManager;
     delete ui;
 }
@@ -191,19 +196,20 @@ void Updates::on_download_updates_completed()
     const UpdateFile &file = pendingFiles.at(index);
     reply->deleteLater();
 
-    qDebug().noquote() << reply->property("FilePath").toString() << fileNameOf(file.downloadUrl);
+    const QString folder = reply->property("FilePath").toString();
+    const QString name = fileNameOf(file.downloadUrl);
+    qDebug().noquote() << folder;
+    qDebug().noquote() << (folder.isEmpty() ? name : folder + QLatin1Char('/') + name);
     if (reply->error() != QNetworkReply::NoError) {
         if (firstFailure.isEmpty())
-            firstFailure = QStringLiteral("datoteka %1 nije dohvacena (%2)")
-                               .arg(fileNameOf(file.downloadUrl), reply->errorString());
+            firstFailure = QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString());
     } else {
         fetched[index] = reply->readAll();
         if (!file.sha256.isEmpty()
             && QCryptographicHash::hash(fetched.at(index), QCryptographicHash::Sha256).toHex()
                    != file.sha256.toLower().toLatin1()
             && firstFailure.isEmpty())
-            firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)")
-                               .arg(fileNameOf(file.downloadUrl));
+            firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name);
     }
 
     if (--pendingDownloads == 0)
