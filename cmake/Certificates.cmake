@@ -4,7 +4,10 @@ function(velmor_make_certificate dir)
     if(EXISTS "${dir}/cert.pem" AND EXISTS "${dir}/key.pem")
         return()
     endif()
-    find_program(OPENSSL_EXECUTABLE openssl REQUIRED)
+    find_program(OPENSSL_EXECUTABLE openssl)
+    if(NOT OPENSSL_EXECUTABLE)
+        message(FATAL_ERROR "openssl is needed to make the local certificates")
+    endif()
     file(MAKE_DIRECTORY "${dir}")
     execute_process(
         COMMAND "${OPENSSL_EXECUTABLE}" req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650
