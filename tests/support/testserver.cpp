@@ -18,8 +18,6 @@ TestServer::TestServer(Scheme scheme, const QString &certDir)
     auto dispatch = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
     server->Get(".*", dispatch);
     server->Post(".*", dispatch);
-    server->Put(".*", dispatch);
-    server->Delete(".*", dispatch);
     server->set_keep_alive_max_count(100);
 }
 
