@@ -4,9 +4,8 @@
 // time of the page load alone (same page, nothing to output) subtracted.
 
 #include "cupsscheduler.h"
-#include "mainwindowtest.h"
 #include "pseudoterminal.h"
-#include "serviceorigin.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
@@ -82,7 +81,7 @@ int main(int argc, char *argv[])
     TestServer server;
     if (!server.start())
         return 1;
-    ServiceOrigin::overrideForTests(server.origin());
+    const ShellContext context = testContext(server.origin());
     const QByteArray text = receipt();
     const QByteArray html = "<html><body><pre>" + text + "</pre></body></html>";
     server.html("/accounts/login", "<html><body>start</body></html>");
@@ -96,9 +95,9 @@ int main(int argc, char *argv[])
     // port mode
     writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty.slavePath().toLatin1() + "\n");
     std::unique_ptr<QSignalSpy> loads;
-    auto window = makeMainWindow(loads);
+    auto window = makeMainWindow(context, loads);
     auto *view = webViewOf(window.get());
-    waitForLoads(*loads);
+    waitForLoads(window.get(), *loads);
 
     int loadsDone = 0;
     QObject::connect(view, &QWebView::loadFinished, [&loadsDone] { ++loadsDone; });
@@ -123,9 +122,9 @@ int main(int argc, char *argv[])
     const QString spool = cups.spoolDirectory();
     window.reset();
     writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Blagajna\n");
-    window = makeMainWindow(loads);
+    window = makeMainWindow(context, loads);
     view = webViewOf(window.get());
-    waitForLoads(*loads);
+    waitForLoads(window.get(), *loads);
     int jobsSeen = spoolFiles(spool);
     const std::vector<double> printer = measure(view, server, "/invoice", [&] {
         const int now = spoolFiles(spool);

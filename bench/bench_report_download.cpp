@@ -2,7 +2,6 @@
 // peak memory grows while it is saved.
 
 #include "mainwindow.h"
-#include "serviceorigin.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
@@ -60,13 +59,12 @@ int main(int argc, char *argv[])
             return true;
         });
     });
-    ServiceOrigin::overrideForTests(server.origin());
 
     ScopedWorkDir workDir;
     Opened opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
 
-    MainWindow window;
+    MainWindow window(testContext(server.origin()));
     auto *view = window.findChild<QWebView *>(QStringLiteral("webView"));
     server.waitForRequests("/accounts/login");
     QElapsedTimer settle;

@@ -2,6 +2,7 @@
 // the built-in service (the demo service must be running) and the program's
 // own trusted certificate. Prints one figure in milliseconds.
 
+#include "deployment.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -38,7 +39,7 @@ int main(int argc, char *argv[])
         return 1;
 
     QApplication app(argc, argv);
-    MainWindow window;
+    MainWindow window(deploymentContext());
     window.showMaximized();
     while (!window.windowHandle() || !window.windowHandle()->isExposed())
         app.processEvents(QEventLoop::AllEvents, 5);

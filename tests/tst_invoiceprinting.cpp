@@ -1,14 +1,11 @@
 #include "cupsscheduler.h"
 #include "invoicepage.h"
-#include "mainwindowtest.h"
-#include "serviceorigin.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
 #include <QPrinterInfo>
-#include <QSignalSpy>
 #include <QStatusBar>
-#include <QWebFrame>
 #include <QWebView>
 #include <QtTest>
 
@@ -40,12 +37,8 @@ private slots:
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
-    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
-    QString marker() const
-    {
-        return webView()->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()")).toString();
-    }
+    QString marker() const { return shellMarker(window.get()); }
+    bool waitForNewJobs(int count) const { return cups.waitForJobs(jobsBefore + count); }
     QList<CupsScheduler::Job> newJobs() const { return cups.jobs().mid(jobsBefore); }
 
     CupsScheduler cups;
@@ -69,7 +62,6 @@ void TestInvoicePrinting::initTestCase()
 
     QVERIFY(service.start());
     QVERIFY(images.start());
-    ServiceOrigin::overrideForTests(service.origin());
     service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
 }
 
@@ -89,9 +81,7 @@ bool TestInvoicePrinting::openWindow(const QByteArray &page, const QByteArray &s
 {
     service.html("/accounts/login", page);
     writeSettingsFile(settings);
-    std::unique_ptr<QSignalSpy> loads;
-    window = makeMainWindow(loads);
-    return waitForLoads(*loads);
+    return openMainWindow(window, testContext(service.origin()));
 }
 
 void TestInvoicePrinting::choosesPrinter_data()
@@ -117,7 +107,7 @@ void TestInvoicePrinting::choosesPrinter()
     QFETCH(QString, printer);
 
     QVERIFY(openWindow(invoicePage(QStringLiteral("plain text"), invoiceHtml), "[General]\n" + settings));
-    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    QVERIFY(waitForNewJobs(1));
     const CupsScheduler::Job job = newJobs().first();
     QCOMPARE(job.printer, printer);
     const QString text = CupsScheduler::text(job);
@@ -148,7 +138,7 @@ void TestInvoicePrinting::nothingToPrint()
 
     QVERIFY(openWindow(invoicePage(text, html), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
     QCOMPARE(marker(), QStringLiteral("true"));
-    QCOMPARE(webView()->title(), QStringLiteral("invoice")); // reading raised no error in the page
+    QCOMPARE(webViewOf(window.get())->title(), QStringLiteral("invoice")); // reading raised no error in the page
     QTest::qWait(500);
     QCOMPARE(newJobs().size(), 0);
 }
@@ -156,7 +146,7 @@ void TestInvoicePrinting::nothingToPrint()
 void TestInvoicePrinting::pageWithoutMarker()
 {
     QVERIFY(openWindow(invoicePage(QString(), invoiceHtml, false), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    QVERIFY(waitForNewJobs(1));
     QCOMPARE(marker(), QStringLiteral("none"));
 }
 
@@ -194,11 +184,11 @@ void TestInvoicePrinting::waitLimit()
                        "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=" + timeout + "\n"));
     // the after-load hook, print wait included, has returned by now
     const bool imageWasIn = imageAnswered;
-    QTRY_COMPARE_WITH_TIMEOUT(newJobs().size(), 1, 10000);
+    QVERIFY(waitForNewJobs(1));
     QCOMPARE(imageWasIn, printedAfterImage);
     QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
     if (withSlowImage)
-        QTRY_VERIFY_WITH_TIMEOUT(imageAnswered, 10000); // let the server finish before the route goes
+        QTRY_VERIFY_WITH_TIMEOUT(imageAnswered, 5000); // let the server finish before the route goes
 }
 
 QTEST_MAIN(TestInvoicePrinting)

@@ -1,5 +1,4 @@
-#include "mainwindow.h"
-#include "serviceorigin.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
@@ -53,9 +52,14 @@ private slots:
     void bridgeInEveryDocument();
     void progressBarFollowsLoads();
     void noContextMenu();
+    void checksForUpdatesAtStart();
 
 private:
-    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
+    std::unique_ptr<MainWindow> newWindow() const
+    {
+        return std::make_unique<MainWindow>(testContext(service.origin()));
+    }
+    QWebView *webView() const { return webViewOf(window.get()); }
     QProgressBar *progressBar() const { return window->findChild<QProgressBar *>(QStringLiteral("progressBar")); }
 
     TestServer service;
@@ -68,7 +72,6 @@ void TestMainWindow::initTestCase()
 {
     QVERIFY(service.start());
     QVERIFY(otherSite.start());
-    ServiceOrigin::overrideForTests(service.origin());
     service.html("/accounts/login", reportingPage("login"));
     service.html("/next", reportingPage("next"));
     otherSite.html("/elsewhere", reportingPage("elsewhere"));
@@ -109,7 +112,7 @@ void TestMainWindow::loadsStartAddress()
     if (!settings.isEmpty())
         writeSettingsFile(settings.replace("%OTHER%", otherSite.origin().toLatin1()));
 
-    window = std::make_unique<MainWindow>();
+    window = newWindow();
     TestServer &expected = fromOtherSite ? otherSite : service;
     TestServer &unexpected = fromOtherSite ? service : otherSite;
     QVERIFY(expected.waitForRequests(path));
@@ -120,7 +123,7 @@ void TestMainWindow::loadsStartAddress()
 
 void TestMainWindow::bridgeInEveryDocument()
 {
-    window = std::make_unique<MainWindow>();
+    window = newWindow();
     QVERIFY(service.waitForRequests("/seen", 1));
 
     // a navigation on the same site, then to another site, then a reload
@@ -147,7 +150,7 @@ void TestMainWindow::progressBarFollowsLoads()
     });
     writeSettingsFile("[General]\nmainUrl=" + service.url(QStringLiteral("/slow")).toLatin1() + "\n");
 
-    window = std::make_unique<MainWindow>();
+    window = newWindow();
     window->show();
     QSignalSpy finished(webView(), &QWebView::loadFinished);
     QVERIFY(service.waitForRequests("/slow"));
@@ -155,7 +158,7 @@ void TestMainWindow::progressBarFollowsLoads()
     QVERIFY(progressBar()->isVisible());
 
     release = true;
-    QVERIFY(finished.wait(15000));
+    QVERIFY(finished.wait(10000));
     QCOMPARE(finished.last().at(0).toBool(), true);
     QVERIFY(progressBar()->isHidden());
 
@@ -166,7 +169,7 @@ void TestMainWindow::progressBarFollowsLoads()
     gone.stop();
     QSignalSpy started(webView(), &QWebView::loadStarted);
     webView()->setUrl(deadUrl);
-    QVERIFY(finished.wait(15000));
+    QVERIFY(finished.wait(10000));
     QCOMPARE(started.count(), 1);
     QCOMPARE(finished.last().at(0).toBool(), false);
     QVERIFY(progressBar()->isHidden());
@@ -174,7 +177,7 @@ void TestMainWindow::progressBarFollowsLoads()
 
 void TestMainWindow::noContextMenu()
 {
-    window = std::make_unique<MainWindow>();
+    window = newWindow();
     window->show();
     QVERIFY(service.waitForRequests("/seen"));
 
@@ -195,6 +198,15 @@ void TestMainWindow::noContextMenu()
     QApplication::sendEvent(target, &event);
     QTest::qWait(200);
     QVERIFY(!menuShown);
+}
+
+void TestMainWindow::checksForUpdatesAtStart()
+{
+    window = newWindow();
+    // the constructor returned: the check was made and answered
+    const QList<RecordedRequest> checks = service.requestsTo("/updates/checkForUpdates");
+    QCOMPARE(checks.size(), 1);
+    QCOMPARE(checks.first().target, QByteArray("/updates/checkForUpdates?os=1"));
 }
 
 QTEST_MAIN(TestMainWindow)

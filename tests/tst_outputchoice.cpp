@@ -1,5 +1,4 @@
 #include "outputchoice.h"
-#include "testhelpers.h"
 
 #include <QtTest>
 
@@ -31,8 +30,6 @@ private slots:
     void findSavedEntry();
     void selectionToSave_data();
     void selectionToSave();
-    void readSaved_data();
-    void readSaved();
 };
 
 void TestOutputChoice::entries()
@@ -100,40 +97,6 @@ void TestOutputChoice::selectionToSave()
     QFETCH(MaybeInfo, current);
     QFETCH(MaybeInfo, saved);
     QCOMPARE(::selectionToSave(editorHidden, typed, current), saved);
-}
-
-void TestOutputChoice::readSaved_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<MaybeInfo>("saved");
-
-    QTest::newRow("no keys") << QByteArray() << MaybeInfo();
-    QTest::newRow("no useSerialPort") << QByteArray("printerPort=COM2\n") << MaybeInfo();
-    QTest::newRow("no printerPort") << QByteArray("useSerialPort=true\n") << MaybeInfo();
-    QTest::newRow("all three")
-        << QByteArray("[General]\nprinterPort=COM2\nuseSerialPort=true\nfriendlyName=COM2\n")
-        << MaybeInfo(PrinterInfo(QStringLiteral("COM2"), true, QStringLiteral("COM2")));
-    QTest::newRow("friendlyName missing reads empty")
-        << QByteArray("[General]\nprinterPort=COM7\nuseSerialPort=true\n")
-        << MaybeInfo(PrinterInfo(QStringLiteral("COM7"), true, QString()));
-    QTest::newRow("hand-written boolean")
-        << QByteArray("[General]\nprinterPort=Ured\nuseSerialPort=False\n")
-        << MaybeInfo(PrinterInfo(QStringLiteral("Ured"), false, QString()));
-    QTest::newRow("any other text is true")
-        << QByteArray("[General]\nprinterPort=X\nuseSerialPort=yes\n")
-        << MaybeInfo(PrinterInfo(QStringLiteral("X"), true, QString()));
-    QTest::newRow("printer name with a comma")
-        << QByteArray("[General]\nprinterPort=HP,Ured\nuseSerialPort=false\n")
-        << MaybeInfo(PrinterInfo(QStringLiteral("HP,Ured"), false, QString()));
-}
-
-void TestOutputChoice::readSaved()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(MaybeInfo, saved);
-    ScopedWorkDir workDir;
-    writeSettingsFile(file);
-    QCOMPARE(readSavedSelection(), saved);
 }
 
 QTEST_GUILESS_MAIN(TestOutputChoice)

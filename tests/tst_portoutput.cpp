@@ -1,13 +1,16 @@
-#include "invoiceoutput.h"
 #include "invoicepage.h"
-#include "mainwindowtest.h"
 #include "pseudoterminal.h"
-#include "serviceorigin.h"
+#include "serialport.h"
+#include "settings.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
-#include <QSignalSpy>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QWebFrame>
 #include <QWebView>
 #include <QtTest>
@@ -44,16 +47,14 @@ private slots:
     void displayStringWritesNothing();
     void failedLoadStillWrites();
     void printerModeWithoutPrinter();
+    void settingsDialogRebuildsOutput_data();
+    void settingsDialogRebuildsOutput();
 
 private:
     // Opens the window on `page` with the given settings and waits for the load.
     bool openWindow(const QByteArray &page, const QByteArray &settings, bool expectSuccess = true);
-    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
-    QString marker() const
-    {
-        return webView()->page()->mainFrame()->evaluateJavaScript(
-            QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()")).toString();
-    }
+    QWebView *webView() const { return webViewOf(window.get()); }
+    QString marker() const { return shellMarker(window.get()); }
     QString statusMessage() const { return window->statusBar()->currentMessage(); }
 
     TestServer service;
@@ -68,7 +69,6 @@ void TestPortOutput::initTestCase()
     // No printing system here: printer mode finds no printer at all.
     qputenv("CUPS_SERVER", "127.0.0.1:1");
     QVERIFY(service.start());
-    ServiceOrigin::overrideForTests(service.origin());
     service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
 }
 
@@ -92,12 +92,8 @@ bool TestPortOutput::openWindow(const QByteArray &page, const QByteArray &settin
 {
     service.html("/accounts/login", page);
     writeSettingsFile(settings);
-    std::unique_ptr<QSignalSpy> loads;
-    window = makeMainWindow(loads);
-    if (!waitForLoads(*loads))
-        return false;
-    // the after-load hook ran before this spy saw the signal
-    return loads->first().at(0).toBool() == expectSuccess;
+    bool loadOk = false;
+    return openMainWindow(window, testContext(service.origin()), &loadOk) && loadOk == expectSuccess;
 }
 
 void TestPortOutput::writesInvoiceBytes_data()
@@ -144,16 +140,11 @@ void TestPortOutput::outputPortLineSettings()
 {
     // A pty reports 8 data bits and no parity whatever was asked, so these
     // two are checked on the port as configured.
-    const std::unique_ptr<SerialPort> port = makeOutputPort(QStringLiteral("COM3"));
-    const SerialPort::LineSettings settings = port->lineSettings();
-    QCOMPARE(port->portName(), QStringLiteral("COM3"));
-    QCOMPARE(port->queryMode(), SerialPort::EventDriven);
-    QCOMPARE(settings.baudRate, SerialPort::BAUD9600);
-    QCOMPARE(settings.flowControl, SerialPort::FLOW_OFF);
-    QCOMPARE(settings.parity, SerialPort::PAR_NONE);
-    QCOMPARE(settings.dataBits, SerialPort::DATA_8);
-    QCOMPARE(settings.stopBits, SerialPort::STOP_2);
-    QVERIFY(!port->isOpen());
+    const SerialPort port(QStringLiteral("COM3"));
+    QCOMPARE(port.portName(), QStringLiteral("COM3"));
+    QCOMPARE(port.line().dataBits, QSerialPort::Data8);
+    QCOMPARE(port.line().parity, QSerialPort::NoParity);
+    QVERIFY(!port.isOpen());
 }
 
 void TestPortOutput::nothingToWrite_data()
@@ -209,7 +200,7 @@ void TestPortOutput::portCannotBeOpened()
 
     SerialPort other(pty->slavePath());
     if (holdPty)
-        QVERIFY(other.open(QIODevice::ReadWrite));
+        QVERIFY(other.open());
 
     QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
                        "[General]\n" + settings.replace("%PTY%", pty->slavePath().toLatin1())
@@ -273,6 +264,56 @@ void TestPortOutput::printerModeWithoutPrinter()
                        "[General]\nuseSerialPort=false\nprinterPort=Nigdje\n"));
     QCOMPARE(statusMessage(), QStringLiteral("Racun nije ispisan: nema dostupnog pisaca"));
     QCOMPARE(pty->read(), QByteArray());
+}
+
+void TestPortOutput::settingsDialogRebuildsOutput_data()
+{
+    QTest::addColumn<QByteArray>("handEdit");
+    QTest::addColumn<bool>("toSecondPort");
+
+    QTest::newRow("cancel still re-reads the file") << QByteArray("useSerialPort=true\nprinterPort=%2\n") << true;
+    QTest::newRow("mode kept when useSerialPort is gone") << QByteArray("printerPort=%2\n") << false;
+}
+
+void TestPortOutput::settingsDialogRebuildsOutput()
+{
+    QFETCH(QByteArray, handEdit);
+    QFETCH(bool, toSecondPort);
+
+    PseudoTerminal &first = *pty;
+    PseudoTerminal second;
+    QVERIFY(openWindow(invoicePage(QStringLiteral("racun"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + first.slavePath().toLatin1() + "\n"));
+    QCOMPARE(first.read(), QByteArray("racun"));
+
+    // edited by hand while the program runs; the dialog is then cancelled
+    const QByteArray edited = "[General]\n" + handEdit.replace("%2", second.slavePath().toLatin1());
+    writeSettingsFile(edited);
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&sawDialog] {
+        auto *modal = qobject_cast<Settings *>(QApplication::activeModalWidget());
+        sawDialog = modal != nullptr;
+        if (modal) {
+            auto *box = modal->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+            QTest::mouseClick(box->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        }
+    });
+    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+    QVERIFY(sawDialog);
+    QCOMPARE(readFile(QStringLiteral("settings.ini")), edited);
+
+    webView()->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QCOMPARE(first.read(), QByteArray());
+    if (toSecondPort) {
+        QCOMPARE(second.read(), QByteArray("racun"));
+    } else {
+        // still port mode, but no port is named any more
+        QCOMPARE(second.read(), QByteArray());
+        QVERIFY2(statusMessage() == QStringLiteral("Racun nije ispisan: u postavkama nije zadan port"),
+                 qPrintable(statusMessage()));
+    }
 }
 
 QTEST_MAIN(TestPortOutput)

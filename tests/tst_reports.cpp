@@ -1,5 +1,4 @@
-#include "mainwindowtest.h"
-#include "serviceorigin.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
@@ -60,7 +59,7 @@ private:
     void openWindow(const QByteArray &settings = QByteArray());
     void callPage(const QString &script);
     QString reportPath() const { return workDir->filePath(QStringLiteral("report.pdf")); }
-    QWebView *webView() const { return window->findChild<QWebView *>(QStringLiteral("webView")); }
+    QWebView *webView() const { return webViewOf(window.get()); }
 
     TestServer service;
     TestServer otherSite;
@@ -73,7 +72,6 @@ void TestReports::initTestCase()
 {
     QVERIFY(service.start());
     QVERIFY(otherSite.start());
-    ServiceOrigin::overrideForTests(service.origin());
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
 
     service.html("/accounts/login", "<html><body><p id='marker'>login page</p>"
@@ -100,9 +98,7 @@ void TestReports::openWindow(const QByteArray &settings)
 {
     if (!settings.isEmpty())
         writeSettingsFile(settings);
-    std::unique_ptr<QSignalSpy> loads;
-    window = makeMainWindow(loads);
-    QVERIFY(waitForLoads(*loads));
+    QVERIFY(openMainWindow(window, testContext(service.origin())));
 }
 
 void TestReports::callPage(const QString &script)
@@ -136,7 +132,7 @@ void TestReports::fetchesServiceOriginAndPath()
     LogCapture log;
     callPage(QStringLiteral("JSConnector.downloadReport('%1')").arg(path));
 
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
     QCOMPARE(desktop.opened.first(), QUrl::fromLocalFile(reportPath()));
     QCOMPARE(readFile(reportPath()), pdfBody);
     const QList<RecordedRequest> requests = service.requestsTo(route);
@@ -161,7 +157,7 @@ void TestReports::leavesPageCookiesBehind()
     QCOMPARE(service.requestsTo("/after-login").first().header("cookie"), QByteArray("session=secret"));
 
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/private.pdf')"));
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
     QCOMPARE(service.requestsTo("/reports/private.pdf").first().header("cookie"), QByteArray());
 }
 
@@ -172,7 +168,7 @@ void TestReports::followsServiceOriginNotMainUrl()
     QCOMPARE(otherSite.requestsTo("/start").size(), 1);
 
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/r.pdf')"));
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
     QCOMPARE(service.requestsTo("/reports/r.pdf").size(), 1);
     QCOMPARE(otherSite.requestsTo("/reports/r.pdf").size(), 0);
     QCOMPARE(readFile(reportPath()), pdfBody);
@@ -231,7 +227,7 @@ void TestReports::failureKeepsPreviousReport()
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/bad.pdf')"));
     QVERIFY(service.waitForRequests("/reports/bad.pdf"));
     QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Izvjestaj nije preuzet")),
-                             15000);
+                             10000);
     QTest::qWait(100);
 
     QVERIFY(desktop.opened.isEmpty());
@@ -254,7 +250,7 @@ void TestReports::unsupportedContentSaved()
     const QUrl before = webView()->url();
 
     callPage(QStringLiteral("document.getElementById('archive').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
     QCOMPARE(desktop.opened.first(), QUrl::fromLocalFile(reportPath()));
     QCOMPARE(readFile(reportPath()), archive);
 
@@ -300,11 +296,11 @@ void TestReports::twoReportsInFlight()
     QCOMPARE(readFile(reportPath()), QByteArray("previous"));
 
     releaseSecond = true;
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
     QCOMPARE(readFile(reportPath()), second);
 
     releaseFirst = true;
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 2, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 2, 10000);
     QCOMPARE(readFile(reportPath()), first);
 }
 

@@ -1,27 +1,17 @@
 #include "buildconfig.h"
 #include "cupsscheduler.h"
-#include "invoicepage.h"
-#include "mainwindowtest.h"
 #include "outputchoice.h"
-#include "pseudoterminal.h"
-#include "serviceorigin.h"
 #include "settings.h"
 #include "testhelpers.h"
-#include "testserver.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
-#include <QStatusBar>
 #include <QTextEdit>
-#include <QTimer>
-#include <QWebView>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
 // The settings dialog driven as a user drives it, with printers from a
@@ -45,8 +35,6 @@ private slots:
     void leavingWritesNothing();
     void unknownKeysSurvive();
     void versionAndMetaType();
-    void mainWindowRebuildsOutputAfterDialog_data();
-    void mainWindowRebuildsOutputAfterDialog();
 
 private:
     void openDialog();
@@ -98,7 +86,8 @@ void TestSettingsDialog::setPrinters(const QStringList &printers)
 
 void TestSettingsDialog::openDialog()
 {
-    dialog = std::make_unique<Settings>(nullptr);
+    // The service is never asked: the update button is tried in tst_updates.
+    dialog = std::make_unique<Settings>(testContext(QStringLiteral("https://127.0.0.1:1")), nullptr);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
 }
@@ -293,64 +282,6 @@ void TestSettingsDialog::versionAndMetaType()
     QCOMPARE(widget<QLabel>("label_2")->text(), QLatin1String(VELMOR_VERSION) + QStringLiteral(" (created using QT Creator 5)"));
     QVERIFY(QMetaType::type("PrinterInfo") != QMetaType::UnknownType);
     QVERIFY(combo()->itemData(0).canConvert<PrinterInfo>());
-}
-
-void TestSettingsDialog::mainWindowRebuildsOutputAfterDialog_data()
-{
-    QTest::addColumn<QByteArray>("handEdit");
-    QTest::addColumn<bool>("toSecondPort");
-
-    QTest::newRow("cancel still re-reads the file") << QByteArray("useSerialPort=true\nprinterPort=%2\n") << true;
-    QTest::newRow("mode kept when useSerialPort is gone") << QByteArray("printerPort=%2\n") << false;
-}
-
-void TestSettingsDialog::mainWindowRebuildsOutputAfterDialog()
-{
-    QFETCH(QByteArray, handEdit);
-    QFETCH(bool, toSecondPort);
-
-    TestServer service;
-    QVERIFY(service.start());
-    ServiceOrigin::overrideForTests(service.origin());
-    service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
-    service.html("/accounts/login", invoicePage(QStringLiteral("racun"), QString()));
-    PseudoTerminal first, second;
-
-    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + first.slavePath().toLatin1() + "\n");
-    std::unique_ptr<QSignalSpy> loads;
-    const std::unique_ptr<MainWindow> owner = makeMainWindow(loads);
-    MainWindow &window = *owner;
-    QWebView *view = webViewOf(&window);
-    QVERIFY(waitForLoads(*loads));
-    QCOMPARE(first.read(), QByteArray("racun"));
-
-    // edited by hand while the program runs; the dialog is then cancelled
-    const QByteArray edited = "[General]\n" + handEdit.replace("%2", second.slavePath().toLatin1());
-    writeSettingsFile(edited);
-    bool sawDialog = false;
-    QTimer::singleShot(0, [&sawDialog] {
-        auto *modal = qobject_cast<Settings *>(QApplication::activeModalWidget());
-        sawDialog = modal != nullptr;
-        if (modal) {
-            auto *box = modal->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-            QTest::mouseClick(box->button(QDialogButtonBox::Cancel), Qt::LeftButton);
-        }
-    });
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
-    QVERIFY(sawDialog);
-    QCOMPARE(readFile(QStringLiteral("settings.ini")), edited);
-
-    view->reload();
-    QVERIFY(waitForLoads(*loads, 2));
-    QCOMPARE(first.read(), QByteArray());
-    if (toSecondPort) {
-        QCOMPARE(second.read(), QByteArray("racun"));
-    } else {
-        // still port mode, but no port is named any more
-        QCOMPARE(second.read(), QByteArray());
-        QVERIFY2(window.statusBar()->currentMessage() == QStringLiteral("Racun nije ispisan: u postavkama nije zadan port"),
-                 qPrintable(window.statusBar()->currentMessage()));
-    }
 }
 
 QTEST_MAIN(TestSettingsDialog)

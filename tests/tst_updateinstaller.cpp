@@ -6,29 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-void write(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
-
-// Every file below `dir` with its content, for before-and-after comparisons.
-QMap<QString, QByteArray> snapshot(const QString &dir)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-
-} // namespace
+using Entries = QMap<QString, QByteArray>;
 
 // Putting an update's files in place, and clearing what an earlier one left.
 class TestUpdateInstaller : public QObject
@@ -52,7 +30,7 @@ void TestUpdateInstaller::newFileInNewFolders()
         installFiles(program.path(), {{QStringLiteral("plugins/platforms"), QStringLiteral("new.dll"), "NEW"}},
                      QTime(9, 5, 7));
     QVERIFY(result.ok);
-    QCOMPARE(snapshot(program.path()), (QMap<QString, QByteArray>{{"plugins/platforms/new.dll", "NEW"}}));
+    QCOMPARE(filesBelow(program.path()), (Entries{{"plugins/", ""}, {"plugins/platforms/", ""}, {"plugins/platforms/new.dll", "NEW"}}));
 }
 
 void TestUpdateInstaller::existingFileMovedAside_data()
@@ -72,16 +50,19 @@ void TestUpdateInstaller::existingFileMovedAside()
     QFETCH(QString, movedAside);
 
     QTemporaryDir program;
-    write(program.filePath(target), "OLD");
+    QVERIFY(writeFile(program.filePath(target), "OLD"));
     QVERIFY(installFiles(program.path(), {{folder, QStringLiteral("x"), "NEW"}}, QTime(9, 5, 7)).ok);
-    QCOMPARE(snapshot(program.path()), (QMap<QString, QByteArray>{{target, "NEW"}, {movedAside, "OLD"}}));
+    Entries expected{{target, "NEW"}, {movedAside, "OLD"}};
+    if (!folder.isEmpty())
+        expected.insert(folder + QLatin1Char('/'), QByteArray());
+    QCOMPARE(filesBelow(program.path()), expected);
 }
 
 void TestUpdateInstaller::keepsProgramExecutable()
 {
     QTemporaryDir program;
     const QString exe = program.filePath(QStringLiteral("velmor-tarsila"));
-    write(exe, "OLD");
+    QVERIFY(writeFile(exe, "OLD"));
     QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                            | QFile::ExeGroup));
     QVERIFY(installFiles(program.path(), {{QString(), QStringLiteral("velmor-tarsila"), "NEW"}}, QTime(1, 2, 3)).ok);
@@ -103,29 +84,31 @@ void TestUpdateInstaller::failureRollsBack()
     QFETCH(QString, blocker);
 
     QTemporaryDir program;
-    write(program.filePath(QStringLiteral("app.exe")), "OLD APP");
-    write(program.filePath(QStringLiteral("lib/core.dll")), "OLD CORE");
+    QVERIFY(writeFile(program.filePath(QStringLiteral("app.exe")), "OLD APP"));
+    QVERIFY(writeFile(program.filePath(QStringLiteral("lib/core.dll")), "OLD CORE"));
+    // replaced files, a new one beside them, and one in folders made for it
     QList<FetchedFile> files{{QString(), QStringLiteral("app.exe"), "NEW APP"},
                              {QStringLiteral("lib"), QStringLiteral("core.dll"), "NEW CORE"},
-                             {QStringLiteral("lib"), QStringLiteral("extra.dll"), "NEW EXTRA"}};
+                             {QStringLiteral("lib"), QStringLiteral("extra.dll"), "NEW EXTRA"},
+                             {QStringLiteral("plugins/deep"), QStringLiteral("new.dll"), "NEW PLUGIN"}};
     if (blocker == "dir") {
         QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("data/settings.dat"))));
         files.append({QStringLiteral("data"), QStringLiteral("settings.dat"), "NEW DATA"});
     } else if (blocker == "file") {
-        write(program.filePath(QStringLiteral("data")), "a file, not a folder");
+        QVERIFY(writeFile(program.filePath(QStringLiteral("data")), "a file, not a folder"));
         files.append({QStringLiteral("data/sub"), QStringLiteral("x.dat"), "NEW DATA"});
     } else {
-        write(program.filePath(QStringLiteral("readme.txt")), "OLD README");
-        write(program.filePath(QStringLiteral("_old_010203_readme.txt")), "left from before");
+        QVERIFY(writeFile(program.filePath(QStringLiteral("readme.txt")), "OLD README"));
+        QVERIFY(writeFile(program.filePath(QStringLiteral("_old_010203_readme.txt")), "left from before"));
         files.append({QString(), QStringLiteral("readme.txt"), "NEW README"});
     }
-    const QMap<QString, QByteArray> before = snapshot(program.path());
+    const Entries before = filesBelow(program.path());
 
     const InstallResult result = installFiles(program.path(), files, QTime(1, 2, 3));
     QVERIFY(!result.ok);
     QVERIFY(!result.file.isEmpty());
     QVERIFY(!result.problem.isEmpty());
-    QCOMPARE(snapshot(program.path()), before); // wholly old again
+    QCOMPARE(filesBelow(program.path()), before); // wholly old again, folders too
 }
 
 void TestUpdateInstaller::removesOnlyMovedAsideFiles()
@@ -135,9 +118,9 @@ void TestUpdateInstaller::removesOnlyMovedAsideFiles()
     const QStringList kept{"app.exe", "_OLD_120000_app.exe", "x_old_", "old_y", "_old_dir/plain", ".hidden/_old_z",
                            "lib/_Old_w"};
     for (const QString &file : removed + kept)
-        write(program.filePath(file), "x");
+        QVERIFY(writeFile(program.filePath(file), "x"));
     QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("_old_empty"))));
-    write(elsewhere.filePath(QStringLiteral("_old_outside")), "x");
+    QVERIFY(writeFile(elsewhere.filePath(QStringLiteral("_old_outside")), "x"));
     QVERIFY(QFile::link(elsewhere.path(), program.filePath(QStringLiteral("linked"))));
 
     removeMovedAsideFiles(program.path());

@@ -3,7 +3,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -16,25 +15,6 @@ using FileMap = QMap<QString, QByteArray>;
 namespace {
 
 const QString harnessName = QStringLiteral("updates_harness");
-
-FileMap filesBelow(const QString &dir)
-{
-    FileMap files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
-
-void put(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
 
 } // namespace
 
@@ -68,7 +48,7 @@ void TestUpdateRestart::update_data()
     QTest::addColumn<FileMap>("served");      // path under /files/ -> body
     QTest::addColumn<FileMap>("before");      // program files besides the harness
     QTest::addColumn<int>("exitCode");        // 12 when it restarted
-    QTest::addColumn<FileMap>("after");       // program files once it is over
+    QTest::addColumn<FileMap>("after");       // program files and folders ("name/") once it is over
     QTest::addColumn<QString>("label");       // what the dialog said when the button came on
     QTest::addColumn<QString>("version");
 
@@ -76,14 +56,15 @@ void TestUpdateRestart::update_data()
 
     QTest::newRow("new file in new folders")
         << QByteArray(R"({"version": 2, "files": [{"FilePath": "plugins/deep", "DownloadURL": "%S/files/new.dll"}]})")
-        << FileMap{{"new.dll", "NEW DLL"}} << FileMap() << 12 << FileMap{{"plugins/deep/new.dll", "NEW DLL"}}
+        << FileMap{{"new.dll", "NEW DLL"}} << FileMap() << 12
+        << FileMap{{"plugins/", ""}, {"plugins/deep/", ""}, {"plugins/deep/new.dll", "NEW DLL"}}
         << installed << "2";
     QTest::newRow("existing files replaced, moved-aside ones gone at the next start")
         << QByteArray(R"({"version": 2, "files": [{"FilePath": "data", "DownloadURL": "%S/files/config.dat"},
                                                   {"DownloadURL": "%S/files/readme.txt"}]})")
         << FileMap{{"config.dat", "NEW CONFIG"}, {"readme.txt", "NEW README"}}
         << FileMap{{"data/config.dat", "OLD CONFIG"}, {"readme.txt", "OLD README"}, {"keep.txt", "KEEP"}} << 12
-        << FileMap{{"data/config.dat", "NEW CONFIG"}, {"readme.txt", "NEW README"}, {"keep.txt", "KEEP"}}
+        << FileMap{{"data/", ""}, {"data/config.dat", "NEW CONFIG"}, {"readme.txt", "NEW README"}, {"keep.txt", "KEEP"}}
         << installed << "2";
     QTest::newRow("query string ignored in the name")
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/tool.bin?token=a/b&x=1"}]})")
@@ -134,10 +115,10 @@ void TestUpdateRestart::update()
 
     QTemporaryDir program, work;
     const QString exe = program.filePath(harnessName);
-    put(exe, harness);
+    QVERIFY(writeFile(exe, harness));
     QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        put(program.filePath(it.key()), it.value());
+        QVERIFY(writeFile(program.filePath(it.key()), it.value()));
     {
         QSettings settings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
         settings.setValue(QStringLiteral("checkForNewVersionUrl"), server.url(QStringLiteral("/updates/check?os=")));
@@ -151,7 +132,11 @@ void TestUpdateRestart::update()
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(exe, QStringList());
-    QVERIFY(process.waitForFinished(30000));
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        QFAIL(qPrintable(QStringLiteral("the harness did not end within 15 s; its log: ")
+                         + QString::fromUtf8(readFile(work.filePath(QStringLiteral("harness.log"))))));
+    }
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);
 
@@ -163,7 +148,8 @@ void TestUpdateRestart::update()
         // the new process, started from the same working directory, finds
         // itself up to date and closes without a word
         expectedLog << QStringLiteral("start") << QStringLiteral("closed");
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).endsWith("closed\n") && readFile(log).count("start") == 2, 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(readFile(log).endsWith("closed\n") && readFile(log).count("start") == 2,
+                                  readFile(log).constData(), 15000);
     } else {
         expectedLog << QStringLiteral("closed");
     }

@@ -4,6 +4,7 @@
 // "harness.log" in the working directory. After an installed update the
 // click restarts it; a third start never clicks, so a fault cannot loop.
 
+#include "settingskeys.h"
 #include "updates.h"
 
 #include <QApplication>
@@ -37,7 +38,17 @@ int main(int argc, char *argv[])
     const bool mayClick = startsSoFar() < 2;
     note("start");
 
-    Updates dialog(nullptr);
+    // The check address comes from the settings file; the program folder is
+    // the one this copy of the harness runs from.
+    ShellContext context;
+    context.settingsFile = SettingsKeys::fileName;
+    context.programDir = QCoreApplication::applicationDirPath();
+    QFile pem(QStringLiteral(TEST_CERT_PEM));
+    if (pem.open(QIODevice::ReadOnly))
+        context.trustedCertificates = pem.readAll();
+    context.transferTimeoutMs = 5000;
+
+    Updates dialog(context, nullptr);
     auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblStatus"));
     auto *button = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
     QTimer watch;

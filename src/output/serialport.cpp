@@ -4,33 +4,8 @@
 #include "portname.h"
 
 #include <QFile>
-#include <QSerialPort>
-
-#include <cstring>
 
 namespace {
-
-QSerialPort::FlowControl toQt(SerialPort::FlowType flow)
-{
-    switch (flow) {
-    case SerialPort::FLOW_HARDWARE: return QSerialPort::HardwareControl;
-    case SerialPort::FLOW_XONXOFF: return QSerialPort::SoftwareControl;
-    case SerialPort::FLOW_OFF: break;
-    }
-    return QSerialPort::NoFlowControl;
-}
-
-QSerialPort::Parity toQt(SerialPort::ParityType parity)
-{
-    switch (parity) {
-    case SerialPort::PAR_ODD: return QSerialPort::OddParity;
-    case SerialPort::PAR_EVEN: return QSerialPort::EvenParity;
-    case SerialPort::PAR_SPACE: return QSerialPort::SpaceParity;
-    case SerialPort::PAR_MARK: return QSerialPort::MarkParity;
-    case SerialPort::PAR_NONE: break;
-    }
-    return QSerialPort::NoParity;
-}
 
 // Time for the system to take the bytes: generous even at 1200 baud for a
 // receipt, short enough that a stuck device does not freeze the window for long.
@@ -41,9 +16,9 @@ int writeDeadlineMs(qint64 bytes)
 
 } // namespace
 
-SerialPort::SerialPort(const QString &name, QueryMode mode)
+SerialPort::SerialPort(const QString &name, const SerialLine &line)
     : name(name)
-    , mode(mode)
+    , settings(line)
 {
 }
 
@@ -57,7 +32,7 @@ bool SerialPort::isOpen() const
     return serial || plain;
 }
 
-bool SerialPort::open(QIODevice::OpenMode openMode)
+bool SerialPort::open()
 {
     close();
     const QString path = devicePathFor(name);
@@ -71,7 +46,7 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
     if (!PortDevice::isTerminal(path)) {
         auto file = std::make_unique<QFile>(path);
         // A device is never created: a mistyped name must not leave a file behind.
-        if (!file->open(openMode | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::ExistingOnly)) {
             error = where + file->errorString();
             return false;
         }
@@ -85,7 +60,7 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
 
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(path);
-    if (!port->open(openMode)) {
+    if (!port->open(QIODevice::ReadWrite)) {
         error = where + port->errorString();
         return false;
     }
@@ -106,67 +81,50 @@ bool SerialPort::open(QIODevice::OpenMode openMode)
 
 bool SerialPort::applySettings()
 {
-    return serial->setBaudRate(settings.baudRate)
-           && serial->setFlowControl(toQt(settings.flowControl))
-           && serial->setParity(toQt(settings.parity))
-           && serial->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits))
-           && serial->setStopBits(settings.stopBits == STOP_2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    return serial->setBaudRate(settings.baudRate) && serial->setFlowControl(settings.flowControl)
+           && serial->setParity(settings.parity) && serial->setDataBits(settings.dataBits)
+           && serial->setStopBits(settings.stopBits);
 }
 
-unsigned long SerialPort::lineStatus()
+bool SerialPort::deviceReady()
 {
     if (!serial)
-        return 0;
+        return false;
     const QSerialPort::PinoutSignals pins = serial->pinoutSignals();
     if (serial->error() != QSerialPort::NoError) {
         serial->clearError();
-        return 0;
+        return false;
     }
-    unsigned long status = 0;
-    if (pins & QSerialPort::ClearToSendSignal)
-        status |= LS_CTS;
-    if (pins & QSerialPort::DataSetReadySignal)
-        status |= LS_DSR;
-    if (pins & QSerialPort::DataCarrierDetectSignal)
-        status |= LS_DCD;
-    if (pins & QSerialPort::RingIndicatorSignal)
-        status |= LS_RI;
-    if (pins & QSerialPort::RequestToSendSignal)
-        status |= LS_RTS;
-    if (pins & QSerialPort::DataTerminalReadySignal)
-        status |= LS_DTR;
-    return status;
+    return pins & QSerialPort::DataSetReadySignal;
 }
 
-qint64 SerialPort::write(const char *data)
+bool SerialPort::write(const QByteArray &bytes)
 {
-    const qint64 length = static_cast<qint64>(std::strlen(data));
     if (plain) {
-        const qint64 written = plain->write(data, length);
-        if (written != length) {
+        if (plain->write(bytes) != bytes.size()) {
             error = plain->errorString();
-            return -1;
+            return false;
         }
-        return written;
+        return true;
     }
     if (!serial) {
         error = QStringLiteral("port nije otvoren");
-        return -1;
+        return false;
     }
-    if (serial->write(data, length) != length) {
+    if (serial->write(bytes) != bytes.size()) {
         error = serial->errorString();
-        return -1;
+        return false;
     }
     // Hand everything to the system before returning, as a blocking write would.
     while (serial->bytesToWrite() > 0) {
-        if (!serial->waitForBytesWritten(writeDeadlineMs(length))) {
+        if (!serial->waitForBytesWritten(writeDeadlineMs(bytes.size()))) {
             error = serial->error() == QSerialPort::TimeoutError
                         ? QStringLiteral("uredjaj ne prima podatke")
                         : serial->errorString();
-            return -1;
+            return false;
         }
     }
-    return length;
+    return true;
 }
 
 bool SerialPort::flush()

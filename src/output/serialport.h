@@ -1,62 +1,46 @@
 #pragma once
 
-#include <QIODevice>
+#include <QSerialPort>
 #include <QString>
 
 #include <memory>
 
 class QFile;
-class QSerialPort;
 
-// A serial or parallel port by name, closed at rest. Its line settings are
-// kept while it is closed and applied every time it opens. A device that is
-// not a terminal (a parallel or USB printer node, a FIFO) is written as a
-// plain device file.
+// The line receipt printers expect: 9600 baud, 8 data bits, no parity,
+// 2 stop bits, no flow control.
+struct SerialLine
+{
+    qint32 baudRate = 9600;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::TwoStop;
+    QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
+};
+
+// A receipt printer's port by name, closed at rest: it opens for one invoice,
+// takes the bytes, and closes again. A device that is not a terminal (a
+// parallel or USB printer node, a FIFO) is written as a plain device file.
 class SerialPort final
 {
 public:
-    enum QueryMode { Polling, EventDriven };
-    enum BaudRateType { BAUD1200 = 1200, BAUD2400 = 2400, BAUD4800 = 4800, BAUD9600 = 9600,
-                        BAUD19200 = 19200, BAUD38400 = 38400, BAUD57600 = 57600, BAUD115200 = 115200 };
-    enum FlowType { FLOW_OFF, FLOW_HARDWARE, FLOW_XONXOFF };
-    enum ParityType { PAR_NONE, PAR_ODD, PAR_EVEN, PAR_SPACE, PAR_MARK };
-    enum DataBitsType { DATA_5 = 5, DATA_6 = 6, DATA_7 = 7, DATA_8 = 8 };
-    enum StopBitsType { STOP_1, STOP_2 };
-    enum LineStatusBit { LS_CTS = 0x01, LS_DSR = 0x02, LS_DCD = 0x04, LS_RI = 0x08,
-                         LS_RTS = 0x10, LS_DTR = 0x20 };
-
-    struct LineSettings
-    {
-        BaudRateType baudRate = BAUD9600;
-        FlowType flowControl = FLOW_OFF;
-        ParityType parity = PAR_NONE;
-        DataBitsType dataBits = DATA_8;
-        StopBitsType stopBits = STOP_1;
-    };
-
-    explicit SerialPort(const QString &name = QString(), QueryMode mode = EventDriven);
+    explicit SerialPort(const QString &name, const SerialLine &line = SerialLine());
     ~SerialPort();
 
     SerialPort(const SerialPort &) = delete;
     SerialPort &operator=(const SerialPort &) = delete;
 
     QString portName() const { return name; }
-    QueryMode queryMode() const { return mode; }
+    SerialLine line() const { return settings; }
 
-    void setBaudRate(BaudRateType rate) { settings.baudRate = rate; }
-    void setFlowControl(FlowType flow) { settings.flowControl = flow; }
-    void setParity(ParityType parity) { settings.parity = parity; }
-    void setDataBits(DataBitsType bits) { settings.dataBits = bits; }
-    void setStopBits(StopBitsType bits) { settings.stopBits = bits; }
-    LineSettings lineSettings() const { return settings; }
-
-    // Exclusive; applies the line settings before it returns true.
-    bool open(QIODevice::OpenMode openMode);
+    // Read-write and exclusive; a serial line gets the line settings before
+    // this returns true.
+    bool open();
     bool isOpen() const;
-    // The modem lines as LineStatusBit flags; 0 when they cannot be read.
-    unsigned long lineStatus();
-    // Writes the bytes up to the first NUL; the count written, or -1.
-    qint64 write(const char *data);
+    // Whether the device asserts DSR; false when the modem lines cannot be read.
+    bool deviceReady();
+    // Hands all the bytes to the system, or fails.
+    bool write(const QByteArray &bytes);
     // Waits until the written bytes have left the system's buffers.
     bool flush();
     void close();
@@ -68,8 +52,7 @@ private:
     bool applySettings();
 
     QString name;
-    QueryMode mode;
-    LineSettings settings;
+    SerialLine settings;
     std::unique_ptr<QSerialPort> serial;
     std::unique_ptr<QFile> plain;
     QString error;

@@ -1,12 +1,14 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "invoiceoutput.h"
 #include "jsconnector.h"
+#include "outputsetup.h"
+#include "pageoutput.h"
+#include "portoutput.h"
 #include "reportfile.h"
-#include "serviceorigin.h"
+#include "serialport.h"
 #include "settings.h"
-#include "startupsettings.h"
+#include "settingsfile.h"
 #include "updates.h"
 
 #include <QDebug>
@@ -33,9 +35,10 @@ static void initResources()
     Q_INIT_RESOURCE(resources);
 }
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , context(context)
 {
     initResources();
     ui->setupUi(this);
@@ -43,8 +46,7 @@ MainWindow::MainWindow(QWidget *parent)
     QWebPage *page = ui->webView->page();
     page->setForwardUnsupportedContent(true);
     connect(page, &QWebPage::unsupportedContent, this, &MainWindow::on_webView_unsupportedContent);
-    connect(page->networkAccessManager(), &QNetworkAccessManager::sslErrors, this,
-            qOverload<QNetworkReply *, const QList<QSslError> &>(&MainWindow::on_ssl_error));
+    connect(page->networkAccessManager(), &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
 
     btnSettings = new QPushButton;
     btnSettings->setObjectName(QStringLiteral("btnSettings"));
@@ -67,11 +69,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     configureOutput();
 
-    const StartupSettings startup = readStartupSettings();
+    const StartupSettings startup = SettingsFile(context.settingsFile).startup(context.serviceOrigin);
     timeout = startup.timeout;
     page->mainFrame()->setUrl(QUrl(startup.mainUrl, QUrl::TolerantMode));
 
     reportManager = new QNetworkAccessManager;
+    connect(reportManager, &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
 
     runStartupUpdateCheck();
 }
@@ -115,18 +118,8 @@ void MainWindow::on_webView_loadFinished(bool ok)
 void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
 {
     // The reply is ours from here on; the page keeps showing what it showed.
-    new ReportFile(reply, reportFileName);
-    if (reply->isFinished())
-        QMetaObject::invokeMethod(this, [this, reply] { saveReport(reply); }, Qt::QueuedConnection);
-    else
-        connect(reply, &QNetworkReply::finished, this, &MainWindow::on_webView_file_downloaded);
+    saveReport(reply);
     ui->webView->stop();
-}
-
-void MainWindow::on_webView_file_downloaded()
-{
-    if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
-        saveReport(reply);
 }
 
 void MainWindow::on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errlist)
@@ -139,7 +132,7 @@ void MainWindow::on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errl
 
 void MainWindow::on_btnSettings_clicked()
 {
-    auto *dialog = new Settings(this);
+    auto *dialog = new Settings(context, this);
     dialog->exec();
     // Accepted or not, the output follows what the file says now.
     configureOutput();
@@ -154,68 +147,39 @@ void MainWindow::on_display_string_received(const QString &message)
 void MainWindow::on_download_report_request_received(const QString &url)
 {
     // Plain concatenation: the page passes a path that starts with "/".
-    const QString address = ServiceOrigin::value() + url;
+    const QString address = context.serviceOrigin + url;
     qDebug().noquote() << address;
 
     // A manager of our own: no cookies or login state of the page go along.
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply *reply = reportManager->get(request);
-    new ReportFile(reply, reportFileName);
-    connect(reply, &QNetworkReply::finished, this, &MainWindow::on_report_downloaded);
-    connect(reply, &QNetworkReply::sslErrors, this,
-            qOverload<const QList<QSslError> &>(&MainWindow::on_ssl_error));
-}
-
-void MainWindow::on_ssl_error(const QList<QSslError> &errlist)
-{
-    Q_UNUSED(errlist)
-    if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
-        reply->ignoreSslErrors();
-}
-
-void MainWindow::on_report_downloaded()
-{
-    if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
-        saveReport(reply);
+    saveReport(reportManager->get(request));
 }
 
 void MainWindow::saveReport(QNetworkReply *reply)
 {
-    ReportFile *report = ReportFile::of(reply);
-    const ReportFile::Outcome outcome = report ? report->finish() : ReportFile::Outcome{};
-    if (outcome.saved) {
-        // The desktop handler wants an absolute file address; a bare relative
-        // name is not resolved everywhere.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(outcome.filePath));
-    } else {
-        qWarning().noquote() << "Izvjestaj nije preuzet:" << reply->url().toString() << "-" << outcome.problem;
-        statusBar()->showMessage(tr("Izvjestaj nije preuzet: %1").arg(outcome.problem), 15000);
-    }
-    reply->deleteLater();
+    const QString address = reply->url().toString();
+    auto *report = new ReportFile(reply, reportFileName);
+    connect(report, &ReportFile::saved, this, &MainWindow::on_report_saved);
+    connect(report, &ReportFile::failed, this, [this, address](const QString &problem) {
+        qWarning().noquote() << "Izvjestaj nije preuzet:" << address << "-" << problem;
+        statusBar()->showMessage(tr("Izvjestaj nije preuzet: %1").arg(problem), 15000);
+    });
+}
+
+void MainWindow::on_report_saved(const QString &filePath)
+{
+    // The desktop handler wants an absolute file address; a bare relative
+    // name is not resolved everywhere.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
 }
 
 void MainWindow::configureOutput()
 {
-    const OutputSelection selection = readOutputSelection();
-
-    serialPort = std::make_unique<SerialPort>(QString(), SerialPort::EventDriven);
-    printer = std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
-
-    if (!selection.hasMode)
-        return; // the mode stays as it was
-
-    if (selection.useSerialPort) {
-        if (selection.hasPort)
-            serialPort = makeOutputPort(selection.printerPort);
-        useSerialPort = true;
-    } else {
-        if (selection.hasPort) {
-            if (auto named = makeNamedPrinter(selection.printerPort))
-                printer = std::move(named);
-        }
-        useSerialPort = false;
-    }
+    const OutputSetup setup = decideOutput(SettingsFile(context.settingsFile).outputSelection(), useSerialPort);
+    useSerialPort = setup.useSerialPort;
+    serialPort = std::make_unique<SerialPort>(setup.portName);
+    printer = makePrinter(setup.printerName);
 }
 
 void MainWindow::printInvoiceData(const QString &data)
@@ -241,6 +205,6 @@ void MainWindow::runStartupUpdateCheck()
 {
     // The page keeps loading meanwhile. After an installed update the
     // dialog's button restarts the program and this process ends here.
-    Updates updates(this);
+    Updates updates(context, this);
     updates.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shellcontext.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QSslError>
@@ -23,7 +25,7 @@ class MainWindow final : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const ShellContext &context, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 private slots:
@@ -36,13 +38,11 @@ private:
     // Connected explicitly; kept out of the slot table so that binding the
     // form by name does not go looking for widgets they do not belong to.
     void on_webView_unsupportedContent(QNetworkReply *reply);
-    void on_webView_file_downloaded();
     void on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errlist);
     void on_btnSettings_clicked();
     void on_display_string_received(const QString &message);
     void on_download_report_request_received(const QString &url);
-    void on_ssl_error(const QList<QSslError> &errlist);
-    void on_report_downloaded();
+    void on_report_saved(const QString &filePath);
     void saveReport(QNetworkReply *reply);
 
     void configureOutput();
@@ -50,6 +50,7 @@ private:
     void runStartupUpdateCheck();
 
     Ui::MainWindow *ui;
+    ShellContext context;
     QNetworkAccessManager *reportManager = nullptr;
     int timeout = 500;
     QProgressBar *progressBar = nullptr;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 
 namespace {
 
@@ -23,6 +24,22 @@ void putBack(const QList<Replaced> &done)
     }
 }
 
+// Makes `folder` below `programDir` one level at a time, noting each folder it
+// made, so that a failed install can take them away again.
+bool makeFolders(const QString &programDir, const QString &folder, QStringList &made)
+{
+    QString path = programDir;
+    for (const QString &segment : QDir::fromNativeSeparators(folder).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path = QDir(path).filePath(segment);
+        if (QFileInfo(path).isDir())
+            continue;
+        if (!QDir().mkdir(path))
+            return false;
+        made.append(path);
+    }
+    return true;
+}
+
 } // namespace
 
 QString movedAsideName(const QString &name, const QTime &now)
@@ -34,16 +51,20 @@ InstallResult installFiles(const QString &programDir, const QList<FetchedFile> &
 {
     const QDir program(programDir);
     QList<Replaced> done;
+    QStringList madeFolders;
 
     for (const FetchedFile &file : files) {
         const QString folder = file.folder.isEmpty() ? programDir : program.filePath(file.folder);
         const QString target = QDir(folder).filePath(file.name);
         auto fail = [&](const QString &problem) {
             putBack(done);
+            // Deepest first; a folder that is not empty again stays.
+            for (auto it = madeFolders.crbegin(); it != madeFolders.crend(); ++it)
+                QDir().rmdir(*it);
             return InstallResult{false, QDir::toNativeSeparators(target), problem};
         };
 
-        if (!QDir().mkpath(folder))
+        if (!makeFolders(programDir, file.folder, madeFolders))
             return fail(QStringLiteral("mapa se ne moze napraviti"));
 
         Replaced step{target, QString()};

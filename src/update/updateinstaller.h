@@ -26,8 +26,8 @@ QString movedAsideName(const QString &name, const QTime &now);
 
 // Puts every file in place below `programDir`, or none of them: an existing
 // file is moved aside first, and when any file fails, every file already
-// replaced is put back. A replaced file keeps its permissions (a program
-// stays executable).
+// replaced is put back and every folder made for them is removed. A replaced
+// file keeps its permissions (a program stays executable).
 InstallResult installFiles(const QString &programDir, const QList<FetchedFile> &files, const QTime &now);
 
 // Deletes the files an earlier update moved aside: every file below

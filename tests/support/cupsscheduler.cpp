@@ -1,5 +1,6 @@
 #include "cupsscheduler.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -64,14 +65,19 @@ bool CupsScheduler::start(const QStringList &printers, const QString &defaultPri
     daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon.start(QStringLiteral("cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
                                            QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
-    if (!daemon.waitForStarted(5000))
+    if (!daemon.waitForStarted(5000)) {
+        qWarning("cupsd did not start: %s", qPrintable(daemon.errorString()));
         return false;
+    }
 
-    QDeadlineTimer deadline(15000);
+    QDeadlineTimer deadline(10000);
     QString status;
     while (!run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &status) || !status.contains(QLatin1String("is running"))) {
-        if (deadline.hasExpired() || daemon.state() != QProcess::Running)
+        if (deadline.hasExpired() || daemon.state() != QProcess::Running) {
+            qWarning("cupsd on port %d is not answering (lpstat -r said \"%s\"); its log:\n%s", port,
+                     qPrintable(status.trimmed()), qPrintable(errorLog()));
             return false;
+        }
         QThread::msleep(50);
     }
 
@@ -114,11 +120,41 @@ bool CupsScheduler::run(const QString &program, const QStringList &arguments, QS
     environment.insert(QStringLiteral("CUPS_SERVER"), server());
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    if (!process.waitForFinished(15000))
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        qWarning("%s %s did not finish within 5 s: %s", qPrintable(program), qPrintable(arguments.join(QLatin1Char(' '))),
+                 qPrintable(process.errorString()));
         return false;
+    }
     if (output)
         *output = QString::fromUtf8(process.readAllStandardOutput());
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QString CupsScheduler::errorLog() const
+{
+    QFile log(dir.path() + QStringLiteral("/log/error_log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return QStringLiteral("(no error log)");
+    return QString::fromUtf8(log.readAll().right(2000));
+}
+
+bool CupsScheduler::waitForJobs(int count, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (jobs().size() < count) {
+        if (deadline.hasExpired()) {
+            QString listing;
+            run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")}, &listing);
+            qWarning("Waited %d ms for %d print job(s); lpstat listed:\n%s\ncupsd's log:\n%s", timeoutMs, count,
+                     qPrintable(listing), qPrintable(errorLog()));
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+    return true;
 }
 
 QList<CupsScheduler::Job> CupsScheduler::jobs() const
@@ -146,8 +182,10 @@ QString CupsScheduler::text(const Job &job)
     QProcess process;
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), job.documentPath,
                                                 QStringLiteral("-")});
-    if (!process.waitForFinished(15000))
+    if (!process.waitForFinished(5000)) {
+        qWarning("pdftotext did not finish within 5 s on %s", qPrintable(job.documentPath));
         return QString();
+    }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
@@ -155,8 +193,10 @@ double CupsScheduler::leftmostText(const Job &job)
 {
     QProcess process;
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), job.documentPath, QStringLiteral("-")});
-    if (!process.waitForFinished(15000))
+    if (!process.waitForFinished(5000)) {
+        qWarning("pdftotext -bbox did not finish within 5 s on %s", qPrintable(job.documentPath));
         return -1;
+    }
     static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\""));
     double leftmost = -1;
     auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));

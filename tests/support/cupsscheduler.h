@@ -32,6 +32,9 @@ public:
 
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QList<Job> jobs() const;
+    // Waits until the scheduler holds `count` jobs in all; when it does not
+    // within `timeoutMs`, says what it listed and returns false.
+    bool waitForJobs(int count, int timeoutMs = 10000) const;
     QString spoolDirectory() const { return dir.path() + QStringLiteral("/spool"); }
     // The text of a kept job file, by pdftotext.
     static QString text(const Job &job);
@@ -39,7 +42,10 @@ public:
     static double leftmostText(const Job &job);
 
 private:
+    // Runs a CUPS command against this scheduler; false when it fails or takes
+    // longer than a few seconds, which it reports.
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr) const;
+    QString errorLog() const;
 
     QTemporaryDir dir;
     QProcess daemon;

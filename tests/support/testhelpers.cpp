@@ -1,7 +1,11 @@
 #include "testhelpers.h"
 
+#include "settingskeys.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 ScopedWorkDir::ScopedWorkDir()
     : previous(QDir::currentPath())
@@ -14,11 +18,45 @@ ScopedWorkDir::~ScopedWorkDir()
     QDir::setCurrent(previous);
 }
 
+ShellContext testContext(const QString &serviceOrigin, int transferTimeoutMs)
+{
+    // Never the tests' own folder: the update check clears "_old_" files in it.
+    static QTemporaryDir programDir;
+    ShellContext context;
+    context.serviceOrigin = serviceOrigin;
+    context.settingsFile = SettingsKeys::fileName;
+    context.programDir = programDir.path();
+    context.trustedCertificates = readFile(QStringLiteral(TEST_CERT_DIR "/cert.pem"));
+    context.transferTimeoutMs = transferTimeoutMs;
+    return context;
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+}
+
 void writeSettingsFile(const QByteArray &contents)
 {
-    QFile file(QStringLiteral("settings.ini"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
+    writeFile(QStringLiteral("settings.ini"), contents);
+}
+
+QMap<QString, QByteArray> filesBelow(const QString &dir)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(dir).relativeFilePath(path);
+        if (it.fileInfo().isDir())
+            entries.insert(name + QLatin1Char('/'), QByteArray());
+        else
+            entries.insert(name, readFile(path));
+    }
+    return entries;
 }
 
 QByteArray readFile(const QString &path)

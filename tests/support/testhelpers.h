@@ -1,13 +1,14 @@
 #pragma once
 
+#include "shellcontext.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtMessageHandler>
-
-#include <memory>
 
 // Makes a fresh temporary directory the working directory for as long as it
 // lives; settings.ini and report.pdf are relative names.
@@ -25,9 +26,20 @@ private:
     QString previous;
 };
 
+// A context for the service at `serviceOrigin`: settings.ini in the working
+// directory, a program folder of this process's own, the local servers'
+// certificate trusted, and transfers that give up after `transferTimeoutMs`.
+ShellContext testContext(const QString &serviceOrigin, int transferTimeoutMs = 5000);
+
+// Writes the file exactly as given, making its folders; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &contents);
 // Writes settings.ini in the working directory, exactly as given.
 void writeSettingsFile(const QByteArray &contents);
 QByteArray readFile(const QString &path);
+
+// Everything below `dir`, hidden entries too, by relative path: each file
+// with its contents, each folder with "/" after its name and no contents.
+QMap<QString, QByteArray> filesBelow(const QString &dir);
 
 // Collects the messages the program logs while it lives.
 class LogCapture

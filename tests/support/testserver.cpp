@@ -34,8 +34,14 @@ bool TestServer::start()
     if (boundPort <= 0)
         return false;
     thread = std::thread([this] { server->listen_after_bind(); });
-    while (!server->is_running())
+    QDeadlineTimer deadline(5000);
+    while (!server->is_running()) {
+        if (deadline.hasExpired()) {
+            qWarning("The test server on port %d did not start listening within 5 s", boundPort);
+            return false;
+        }
         QThread::msleep(1);
+    }
     return true;
 }
 
@@ -126,8 +132,14 @@ bool TestServer::waitForRequests(const QByteArray &path, int count, int timeoutM
 {
     QDeadlineTimer deadline(timeoutMs);
     while (requestsTo(path).size() < count) {
-        if (deadline.hasExpired())
+        if (deadline.hasExpired()) {
+            QByteArrayList seen;
+            for (const RecordedRequest &request : requests())
+                seen << request.method + ' ' + request.target;
+            qWarning("Waited %d ms for %d request(s) to %s on %s; it received: %s", timeoutMs, count, path.constData(),
+                     qPrintable(origin()), seen.isEmpty() ? "nothing" : seen.join(", ").constData());
             return false;
+        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }

@@ -60,8 +60,9 @@ public:
     QList<RecordedRequest> requestsTo(const QByteArray &path) const;
     void clearRequests();
 
-    // Runs the Qt event loop until `count` requests to `path` have arrived.
-    bool waitForRequests(const QByteArray &path, int count = 1, int timeoutMs = 15000) const;
+    // Runs the Qt event loop until `count` requests to `path` have arrived;
+    // when they have not within `timeoutMs`, says which requests did.
+    bool waitForRequests(const QByteArray &path, int count = 1, int timeoutMs = 10000) const;
 
 private:
     void handle(const httplib::Request &req, httplib::Response &res);

@@ -15,25 +15,21 @@ class ReportFile final : public QObject
     Q_OBJECT
 
 public:
-    struct Outcome
-    {
-        bool saved = false;
-        QString filePath; // absolute path of the file written
-        QString problem;  // why nothing was written, when not saved
-    };
-
-    // Becomes a child of `reply`, so it goes when the reply goes.
+    // Takes over `reply`, finished or not: once it has finished, one of the
+    // signals says how it went, and the reply and this object are released.
     ReportFile(QNetworkReply *reply, const QString &fileName);
 
-    // Call once the reply has finished.
-    Outcome finish();
-
-    static ReportFile *of(QNetworkReply *reply);
+signals:
+    void saved(const QString &filePath); // absolute path of the file written
+    void failed(const QString &problem); // nothing written; the previous file stays
 
 private:
     void receive();
+    void finish();
+    QString problem();
 
     QNetworkReply *reply;
     QSaveFile file;
     bool failedToWrite = false;
+    bool finished = false;
 };

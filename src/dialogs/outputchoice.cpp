@@ -1,10 +1,5 @@
 #include "outputchoice.h"
 
-#include "settingskeys.h"
-#include "startupsettings.h"
-
-#include <QSettings>
-
 QList<PortEntry> portEntries(const QStringList &printerNames)
 {
     QList<PortEntry> entries;
@@ -15,16 +10,6 @@ QList<PortEntry> portEntries(const QStringList &printerNames)
         entries.append({name, PrinterInfo(name, true, name)});
     }
     return entries;
-}
-
-std::optional<PrinterInfo> readSavedSelection()
-{
-    QSettings settings(SettingsKeys::fileName, QSettings::IniFormat);
-    if (!settings.contains(SettingsKeys::printerPort) || !settings.contains(SettingsKeys::useSerialPort))
-        return std::nullopt;
-    return PrinterInfo(settingsText(settings.value(SettingsKeys::printerPort)),
-                       QVariant(settingsText(settings.value(SettingsKeys::useSerialPort))).toBool(),
-                       settingsText(settings.value(SettingsKeys::friendlyName)));
 }
 
 int findSavedEntry(const QStringList &entryTexts, const PrinterInfo &saved)
@@ -44,12 +29,4 @@ std::optional<PrinterInfo> selectionToSave(bool editorHidden, const QString &typ
         return PrinterInfo(typedName, true, QString());
     }
     return current;
-}
-
-void writeOutputSelection(const PrinterInfo &selection)
-{
-    QSettings settings(SettingsKeys::fileName, QSettings::IniFormat);
-    settings.setValue(SettingsKeys::printerPort, selection.printerPort);
-    settings.setValue(SettingsKeys::useSerialPort, selection.useSerialPort);
-    settings.setValue(SettingsKeys::friendlyName, selection.friendlyName);
 }

@@ -3,13 +3,15 @@
 
 #include "buildconfig.h"
 #include "outputchoice.h"
+#include "settingsfile.h"
 #include "updates.h"
 
 #include <QPrinterInfo>
 
-Settings::Settings(QWidget *parent)
+Settings::Settings(const ShellContext &context, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Settings)
+    , context(context)
 {
     qRegisterMetaType<PrinterInfo>("PrinterInfo");
     ui->setupUi(this);
@@ -37,7 +39,7 @@ void Settings::fillPrinterPorts()
 
 void Settings::loadSavedPrinterPort()
 {
-    const std::optional<PrinterInfo> saved = readSavedSelection();
+    const std::optional<PrinterInfo> saved = SettingsFile(context.settingsFile).outputSelection().complete();
     if (!saved)
         return;
 
@@ -84,13 +86,13 @@ void Settings::on_buttonBox_accepted()
     const std::optional<PrinterInfo> toSave =
         selectionToSave(ui->txtPortName->isHidden(), ui->txtPortName->toPlainText(), current);
     if (toSave)
-        writeOutputSelection(*toSave);
+        SettingsFile(context.settingsFile).writeOutputSelection(*toSave);
 }
 
 void Settings::on_pushButton_clicked()
 {
     // Here an up-to-date answer is said, not closed on.
-    auto *updates = new Updates(this, false);
+    auto *updates = new Updates(context, this, false);
     updates->exec();
     delete updates;
 }

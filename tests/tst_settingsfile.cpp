@@ -1,21 +1,38 @@
-#include "serviceorigin.h"
-#include "startupsettings.h"
+#include "settingsfile.h"
 #include "testhelpers.h"
 
 #include <QtTest>
 
-class TestStartupSettings : public QObject
+using MaybeInfo = std::optional<PrinterInfo>;
+Q_DECLARE_METATYPE(MaybeInfo)
+
+namespace QTest {
+template <>
+char *toString(const MaybeInfo &info)
+{
+    if (!info)
+        return qstrdup("nothing");
+    return qstrdup(QStringLiteral("{%1, %2, %3}")
+                       .arg(info->printerPort, info->useSerialPort ? QStringLiteral("true") : QStringLiteral("false"),
+                            info->friendlyName)
+                       .toUtf8()
+                       .constData());
+}
+} // namespace QTest
+
+// settings.ini as a user or an IT person may have written it.
+class TestSettingsFile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { ServiceOrigin::overrideForTests(QStringLiteral("https://service.test")); }
-
-    void reads_data();
-    void reads();
+    void startup_data();
+    void startup();
+    void outputSelection_data();
+    void outputSelection();
 };
 
-void TestStartupSettings::reads_data()
+void TestSettingsFile::startup_data()
 {
     QTest::addColumn<bool>("withFile");
     QTest::addColumn<QByteArray>("contents");
@@ -52,7 +69,7 @@ void TestStartupSettings::reads_data()
         << true << QByteArray("\x01\x02[[[=\n==\xff\xfe\n") << login << 500;
 }
 
-void TestStartupSettings::reads()
+void TestSettingsFile::startup()
 {
     QFETCH(bool, withFile);
     QFETCH(QByteArray, contents);
@@ -63,10 +80,45 @@ void TestStartupSettings::reads()
     if (withFile)
         writeSettingsFile(contents);
 
-    const StartupSettings settings = readStartupSettings();
+    const StartupSettings settings =
+        SettingsFile(QStringLiteral("settings.ini")).startup(QStringLiteral("https://service.test"));
     QCOMPARE(settings.mainUrl, mainUrl);
     QCOMPARE(settings.timeout, timeout);
 }
 
-QTEST_GUILESS_MAIN(TestStartupSettings)
-#include "tst_startupsettings.moc"
+void TestSettingsFile::outputSelection_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<MaybeInfo>("saved");
+
+    QTest::newRow("no keys") << QByteArray() << MaybeInfo();
+    QTest::newRow("no useSerialPort") << QByteArray("printerPort=COM2\n") << MaybeInfo();
+    QTest::newRow("no printerPort") << QByteArray("useSerialPort=true\n") << MaybeInfo();
+    QTest::newRow("all three")
+        << QByteArray("[General]\nprinterPort=COM2\nuseSerialPort=true\nfriendlyName=COM2\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("COM2"), true, QStringLiteral("COM2")));
+    QTest::newRow("friendlyName missing reads empty")
+        << QByteArray("[General]\nprinterPort=COM7\nuseSerialPort=true\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("COM7"), true, QString()));
+    QTest::newRow("hand-written boolean")
+        << QByteArray("[General]\nprinterPort=Ured\nuseSerialPort=False\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("Ured"), false, QString()));
+    QTest::newRow("any other text is true")
+        << QByteArray("[General]\nprinterPort=X\nuseSerialPort=yes\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("X"), true, QString()));
+    QTest::newRow("printer name with a comma")
+        << QByteArray("[General]\nprinterPort=HP,Ured\nuseSerialPort=false\n")
+        << MaybeInfo(PrinterInfo(QStringLiteral("HP,Ured"), false, QString()));
+}
+
+void TestSettingsFile::outputSelection()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(MaybeInfo, saved);
+    ScopedWorkDir workDir;
+    writeSettingsFile(file);
+    QCOMPARE(SettingsFile(QStringLiteral("settings.ini")).outputSelection().complete(), saved);
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"

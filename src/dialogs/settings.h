@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shellcontext.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -13,7 +15,7 @@ class Settings final : public QDialog
     Q_OBJECT
 
 public:
-    explicit Settings(QWidget *parent);
+    Settings(const ShellContext &context, QWidget *parent);
     ~Settings() override;
 
 private slots:
@@ -28,4 +30,5 @@ private:
     void showAddPort(bool visible);
 
     Ui::Settings *ui;
+    ShellContext context;
 };

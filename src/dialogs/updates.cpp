@@ -1,0 +1,111 @@
+#include "updates.h"
+#include "ui_updates.h"
+
+#include "updateclient.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString keptOldVersion = QStringLiteral(" Program je ostao na staroj verziji.");
+
+} // namespace
+
+Updates::Updates(const ShellContext &context, QWidget *parent, bool autoClose)
+    : QDialog(parent)
+    , ui(new Ui::Updates)
+    , client(new UpdateClient(context))
+    , autoClose(autoClose)
+{
+    ui->setupUi(this);
+    ui->pushButton->setEnabled(false);
+
+    connect(client, &UpdateClient::checkFailed, this, &Updates::on_check_failed);
+    connect(client, &UpdateClient::upToDate, this, &Updates::on_up_to_date);
+    connect(client, &UpdateClient::refused, this, &Updates::on_refused);
+    connect(client, &UpdateClient::downloadStarted, this, &Updates::on_download_started);
+    connect(client, &UpdateClient::progress, this, &Updates::download_progress);
+    connect(client, &UpdateClient::installed, this, &Updates::on_installed);
+    connect(client, &UpdateClient::failed, this, &Updates::on_failed);
+
+    client->removeOldFiles();
+    ui->progressBar->show();
+    client->checkForUpdates();
+}
+
+Updates::~Updates()
+{
+    // Transfers still running are dropped before the form goes.
+    delete client;
+    delete ui;
+}
+
+void Updates::download_progress(qint64 bytesRead, qint64 totalBytes)
+{
+    ui->progressBar->setMaximum(static_cast<int>(totalBytes));
+    ui->progressBar->setValue(static_cast<int>(bytesRead));
+}
+
+void Updates::waitForUser(const QString &text)
+{
+    ui->progressBar->hide();
+    ui->lblStatus->setText(text);
+    ui->pushButton->setEnabled(true);
+}
+
+void Updates::on_check_failed(const QString &error)
+{
+    waitForUser(QStringLiteral("Dogodila se greska prilikom provjere dostupnosti azuriranja! ") + error);
+}
+
+void Updates::on_up_to_date()
+{
+    ui->progressBar->hide();
+    if (autoClose)
+        close();
+    else
+        waitForUser(QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
+}
+
+void Updates::on_refused(const QString &reason)
+{
+    waitForUser(QStringLiteral("Azuriranje je odbijeno: ") + reason + QLatin1Char('.') + keptOldVersion);
+}
+
+void Updates::on_download_started()
+{
+    restartOnClose = true;
+    ui->lblStatus->setText(
+        QStringLiteral("Dostupna je nova verzija. Dohvat nove verzije u tijeku. Molimo pricekajte!"));
+    ui->progressBar->show();
+}
+
+void Updates::on_installed()
+{
+    waitForUser(QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
+}
+
+void Updates::on_failed(const QString &reason)
+{
+    restartOnClose = false;
+    waitForUser(QStringLiteral("Azuriranje nije uspjelo: ") + reason + QLatin1Char('.') + keptOldVersion);
+}
+
+void Updates::on_pushButton_clicked()
+{
+    if (restartOnClose)
+        restartApplication();
+    close();
+}
+
+void Updates::restartApplication()
+{
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());
+    std::fflush(nullptr);
+    // At once, without going back to the event loop.
+    std::_Exit(12);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "shellcontext.h"
+
+#include <QDialog>
+
+class UpdateClient;
+
+namespace Ui {
+class Updates;
+}
+
+// Shows the update procedure: the check at start, the transfers, and the
+// restart the user confirms once a new version is in place.
+class Updates final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // With `autoClose` an up-to-date answer closes the dialog by itself (the
+    // start-up check); without it the dialog says so and waits.
+    Updates(const ShellContext &context, QWidget *parent, bool autoClose = true);
+    ~Updates() override;
+
+private slots:
+    void on_pushButton_clicked(); // bound by name to the form's button
+
+private:
+    void download_progress(qint64 bytesRead, qint64 totalBytes);
+    void on_check_failed(const QString &error);
+    void on_up_to_date();
+    void on_refused(const QString &reason);
+    void on_download_started();
+    void on_installed();
+    void on_failed(const QString &reason);
+    void waitForUser(const QString &text);
+    [[noreturn]] void restartApplication();
+
+    Ui::Updates *ui;
+    UpdateClient *client;
+    bool autoClose;
+    bool restartOnClose = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "outputselection.h"
+
+#include <QString>
+
+// Where invoices go, as decided from the settings file's output selection.
+struct OutputSetup
+{
+    bool useSerialPort = false;
+    QString portName;    // port mode: the port; empty when the file names none
+    QString printerName; // printer mode: the printer asked for; empty for the system's default
+};
+
+// A file without useSerialPort keeps the mode in use (`portModeNow`), with no
+// port and the default printer. A printer asked for that is not installed
+// falls back to the default when the printer is made.
+OutputSetup decideOutput(const OutputSelection &selection, bool portModeNow);

@@ -1,0 +1,72 @@
+#include "reportfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkReply>
+
+ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName)
+    : QObject(reply)
+    , reply(reply)
+    , file(QFileInfo(fileName).absoluteFilePath())
+{
+    // Bounded, so that the network side waits for the disk instead of holding
+    // a large report in memory.
+    reply->setReadBufferSize(1 << 20);
+    connect(reply, &QNetworkReply::readyRead, this, &ReportFile::receive);
+    // A reply handed over by the page may already hold data, or be over; the
+    // outcome still comes from the event loop, once the caller has connected.
+    receive();
+    if (reply->isFinished())
+        QMetaObject::invokeMethod(this, &ReportFile::finish, Qt::QueuedConnection);
+    else
+        connect(reply, &QNetworkReply::finished, this, &ReportFile::finish);
+}
+
+void ReportFile::receive()
+{
+    if (failedToWrite) {
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
+    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) {
+        failedToWrite = true;
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
+    const QByteArray chunk = reply->readAll();
+    if (!chunk.isEmpty() && file.write(chunk) != chunk.size())
+        failedToWrite = true;
+}
+
+QString ReportFile::problem()
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int code = status.toInt();
+    if (status.isValid() && (code < 200 || code > 299))
+        return QStringLiteral("posluzitelj je odgovorio HTTP %1").arg(code);
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    if (failedToWrite || !file.commit())
+        return QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
+            .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+    return QString();
+}
+
+void ReportFile::finish()
+{
+    if (finished)
+        return;
+    finished = true;
+    receive();
+
+    const QString why = problem();
+    if (why.isEmpty()) {
+        emit saved(file.fileName());
+    } else {
+        // The temporary file goes; the previous report stays.
+        file.cancelWriting();
+        emit failed(why);
+    }
+    // This object is the reply's child and goes with it.
+    reply->deleteLater();
+}

@@ -1,0 +1,59 @@
+#include "shellwindow.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QWebFrame>
+#include <QWebView>
+
+QWebView *webViewOf(QWidget *window)
+{
+    return window->findChild<QWebView *>(QStringLiteral("webView"));
+}
+
+QString shellMarker(QWidget *window)
+{
+    return webViewOf(window)->page()->mainFrame()->evaluateJavaScript(
+        QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()"))
+        .toString();
+}
+
+std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads)
+{
+    loads.reset();
+    QTimer::singleShot(0, [&loads] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<MainWindow *>(widget) && !loads)
+                loads = std::make_unique<QSignalSpy>(webViewOf(widget), &QWebView::loadFinished);
+        }
+    });
+    auto window = std::make_unique<MainWindow>(context);
+    if (!loads)
+        loads = std::make_unique<QSignalSpy>(webViewOf(window.get()), &QWebView::loadFinished);
+    return window;
+}
+
+bool waitForLoads(QWidget *window, QSignalSpy &loads, int count, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (loads.count() < count && !deadline.hasExpired())
+        loads.wait(int(qMax<qint64>(1, deadline.remainingTime())));
+    if (loads.count() >= count)
+        return true;
+    QWebView *view = webViewOf(window);
+    qWarning("Waited %d ms for %d page load(s), %d finished; the view is at \"%s\", titled \"%s\"", timeoutMs,
+             count, int(loads.count()), qPrintable(view->url().toString()), qPrintable(view->title()));
+    return false;
+}
+
+bool openMainWindow(std::unique_ptr<MainWindow> &window, const ShellContext &context, bool *loadOk)
+{
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(context, loads);
+    if (!waitForLoads(window.get(), *loads))
+        return false;
+    // the after-load hook ran before this spy saw the signal
+    if (loadOk)
+        *loadOk = loads->first().at(0).toBool();
+    return true;
+}
