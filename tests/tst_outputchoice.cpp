@@ -1,23 +1,7 @@
+#include "maybeprinterinfo.h"
 #include "outputchoice.h"
 
 #include <QtTest>
-
-using MaybeInfo = std::optional<PrinterInfo>;
-Q_DECLARE_METATYPE(MaybeInfo)
-
-namespace QTest {
-template <>
-char *toString(const MaybeInfo &info)
-{
-    if (!info)
-        return qstrdup("nothing");
-    return qstrdup(QStringLiteral("{%1, %2, %3}")
-                       .arg(info->printerPort, info->useSerialPort ? QStringLiteral("true") : QStringLiteral("false"),
-                            info->friendlyName)
-                       .toUtf8()
-                       .constData());
-}
-} // namespace QTest
 
 // The choices behind the settings dialog, without the dialog.
 class TestOutputChoice : public QObject

@@ -1,24 +1,8 @@
+#include "maybeprinterinfo.h"
 #include "settingsfile.h"
 #include "testhelpers.h"
 
 #include <QtTest>
-
-using MaybeInfo = std::optional<PrinterInfo>;
-Q_DECLARE_METATYPE(MaybeInfo)
-
-namespace QTest {
-template <>
-char *toString(const MaybeInfo &info)
-{
-    if (!info)
-        return qstrdup("nothing");
-    return qstrdup(QStringLiteral("{%1, %2, %3}")
-                       .arg(info->printerPort, info->useSerialPort ? QStringLiteral("true") : QStringLiteral("false"),
-                            info->friendlyName)
-                       .toUtf8()
-                       .constData());
-}
-} // namespace QTest
 
 // settings.ini as a user or an IT person may have written it.
 class TestSettingsFile : public QObject
