@@ -46,7 +46,8 @@ int main(int argc, char *argv[])
     QFile pem(QStringLiteral(TEST_CERT_PEM));
     if (pem.open(QIODevice::ReadOnly))
         context.trustedCertificates = pem.readAll();
-    context.transferTimeoutMs = 5000;
+    context.answerReader = QStringLiteral(ANSWER_READER);
+    context.updateLimits.transferTimeoutMs = 5000;
 
     Updates dialog(context, nullptr);
     auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblStatus"));

@@ -69,8 +69,14 @@ double SettingsFile::version() const
     return ok ? version : 0;
 }
 
-void SettingsFile::writeVersion(double version) const
+bool SettingsFile::writeVersion(double version) const
 {
-    QSettings settings(file, QSettings::IniFormat);
-    settings.setValue(SettingsKeys::version, version);
+    {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(SettingsKeys::version, version);
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            return false;
+    }
+    return this->version() == version;
 }

@@ -33,7 +33,9 @@ public:
     QString checkForNewVersionUrl() const;
     // The installed version; 0 when missing or not a number.
     double version() const;
-    void writeVersion(double version) const;
+    // False when the file did not take it (a full disk, a read-only folder):
+    // the value is read back to be sure.
+    bool writeVersion(double version) const;
 
 private:
     QString file;

@@ -3,6 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+// What an update may cost at most. The update is refused, or fails, past any
+// of them.
+struct UpdateLimits
+{
+    qint64 answerBytes = 1 << 20;            // the check answer
+    int answerTimeMs = 2000;                 // reading the answer, in all
+    qint64 answerMemoryBytes = 256ll << 20;  // reading the answer, memory
+    qint64 updateBytes = 512ll << 20;        // each file, and the files of one update together
+    int transferTimeoutMs = 20000;           // a transfer without a byte
+    int fileTimeMs = 10 * 60 * 1000;         // one file, however steadily it trickles
+};
+
 // What one run of the shell is pointed at. The program builds it once, from
 // the values fixed when it was built (src/app); tests build their own. Every
 // part that needs one of these values is handed it: nothing reads them from
@@ -12,6 +24,7 @@ struct ShellContext
     QString serviceOrigin;          // "https://" + the service host, no trailing slash
     QString settingsFile;           // settings.ini; a relative path is taken from the working directory
     QString programDir;             // the folder whose files an update replaces
+    QString answerReader;           // the program that reads an update answer within the limits
     QByteArray trustedCertificates; // PEM, trusted for updates besides the system's authorities
-    int transferTimeoutMs = 20000;  // an update transfer gives up after this long without a byte
+    UpdateLimits updateLimits;
 };

@@ -1,6 +1,9 @@
 #include "updateanswer.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScriptEngine>
 #include <QScriptValueIterator>
 #include <QSet>
@@ -31,6 +34,15 @@ bool isHexDigest(const QString &text)
             return false;
     }
     return true;
+}
+
+bool hasControlCharacters(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    }
+    return false;
 }
 
 bool staysInside(const QString &folder)
@@ -98,6 +110,53 @@ UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs)
     return result;
 }
 
+QByteArray answerToJson(const UpdateAnswer &answer)
+{
+    QJsonArray files;
+    for (const UpdateFile &file : answer.files)
+        files.append(QJsonObject{{QStringLiteral("FilePath"), file.filePath},
+                                 {QStringLiteral("DownloadURL"), file.downloadUrl},
+                                 {QStringLiteral("SHA256"), file.sha256}});
+    // JSON has no NaN or infinity: the version goes as text.
+    return QJsonDocument(QJsonObject{{QStringLiteral("version"), QString::number(answer.version, 'g', 17)},
+                                     {QStringLiteral("hasFileList"), answer.hasFileList},
+                                     {QStringLiteral("aborted"), answer.aborted},
+                                     {QStringLiteral("files"), files}})
+        .toJson(QJsonDocument::Compact);
+}
+
+bool answerFromJson(const QByteArray &json, UpdateAnswer *answer)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
+    bool ok = false;
+    *answer = UpdateAnswer();
+    answer->version = object.value(QStringLiteral("version")).toString().toDouble(&ok);
+    if (!ok) {
+        const QString text = object.value(QStringLiteral("version")).toString();
+        if (text == QLatin1String("nan"))
+            answer->version = qQNaN();
+        else if (text == QLatin1String("inf"))
+            answer->version = qInf();
+        else if (text == QLatin1String("-inf"))
+            answer->version = -qInf();
+        else
+            return false;
+    }
+    answer->hasFileList = object.value(QStringLiteral("hasFileList")).toBool();
+    answer->aborted = object.value(QStringLiteral("aborted")).toBool();
+    for (const QJsonValue &value : object.value(QStringLiteral("files")).toArray()) {
+        const QJsonObject file = value.toObject();
+        answer->files.append({file.value(QStringLiteral("FilePath")).toString(),
+                              file.value(QStringLiteral("DownloadURL")).toString(),
+                              file.value(QStringLiteral("SHA256")).toString()});
+    }
+    return true;
+}
+
 QString fileNameOf(const QString &downloadUrl)
 {
     const QString path = QUrl(downloadUrl, QUrl::TolerantMode).path(QUrl::FullyDecoded);
@@ -108,9 +167,15 @@ QString refusalReason(const QList<UpdateFile> &files)
 {
     QSet<QString> targets;
     for (const UpdateFile &file : files) {
+        if (QUrl(file.downloadUrl, QUrl::TolerantMode).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+            return QStringLiteral("adresa \"%1\" nije https").arg(file.downloadUrl);
+        if (hasControlCharacters(file.filePath))
+            return QStringLiteral("naziv mape sadrzi kontrolne znakove");
         if (!staysInside(file.filePath))
             return QStringLiteral("mapa \"%1\" nije unutar programa").arg(file.filePath);
         const QString name = fileNameOf(file.downloadUrl);
+        if (hasControlCharacters(name))
+            return QStringLiteral("naziv datoteke sadrzi kontrolne znakove");
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
             || name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':')))
             return QStringLiteral("adresa \"%1\" ne imenuje datoteku").arg(file.downloadUrl);

@@ -22,10 +22,16 @@ QString answerText(const QByteArray &body);
 // is aborted and reads like an invalid one.
 UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs = 2000);
 
+// The plain values of an answer, as the answer reader passes them on, and
+// back; false for text that is not such a record.
+QByteArray answerToJson(const UpdateAnswer &answer);
+bool answerFromJson(const QByteArray &json, UpdateAnswer *answer);
+
 // The file name an address gives: the last segment of its decoded path.
 QString fileNameOf(const QString &downloadUrl);
 
 // Why the update must be refused as a whole; empty when every file may go
-// in place. The answer is untrusted: nothing may land outside the program's
-// folder.
+// in place. The answer is untrusted: every file comes over https, and nothing
+// may land outside the program's folder or under a name with control
+// characters.
 QString refusalReason(const QList<UpdateFile> &files);

@@ -1,14 +1,30 @@
 #include "updateclient.h"
 
-#include "updateanswer.h"
+#include "answerreader.h"
 #include "updateinstaller.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
+#include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QTime>
+
+#include <cmath>
+
+namespace {
+
+bool isHttps(const QString &address)
+{
+    return QUrl(address, QUrl::TolerantMode).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1 << 20), 'f', bytes % (1 << 20) ? 1 : 0) + QLatin1String(" MB");
+}
+
+} // namespace
 
 UpdateClient::UpdateClient(const ShellContext &context, QObject *parent)
     : QObject(parent)
@@ -21,18 +37,22 @@ UpdateClient::UpdateClient(const ShellContext &context, QObject *parent)
 
 UpdateClient::~UpdateClient()
 {
-    // Transfers still running are dropped without reaching this half-gone object.
+    // Transfers still running are dropped without reaching this half-gone
+    // object; what they fetched so far goes at the next start.
     if (checkReply)
         checkReply->disconnect(this);
-    for (QNetworkReply *reply : downloadIndex.keys())
-        reply->disconnect(this);
+    for (const auto &transfer : transfers) {
+        if (transfer->reply)
+            transfer->reply->disconnect(this);
+    }
+    delete answerReader;
     delete networkManager;
 }
 
 QNetworkRequest UpdateClient::request(const QString &address) const
 {
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
-    request.setTransferTimeout(context.transferTimeoutMs);
+    request.setTransferTimeout(context.updateLimits.transferTimeoutMs);
     // The answer decides what code runs next: its certificate is checked,
     // against the system's authorities and the ones the build trusts.
     QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
@@ -43,6 +63,17 @@ QNetworkRequest UpdateClient::request(const QString &address) const
 
 void UpdateClient::removeOldFiles()
 {
+    switch (recoverInterruptedInstall(context.programDir, settings.version())) {
+    case Recovery::RolledBack:
+        qWarning("Azuriranje je bilo prekinuto; vracene su stare datoteke programa.");
+        break;
+    case Recovery::Failed:
+        qWarning("Prekinuto azuriranje se ne moze ponistiti; stare datoteke (_old_) se cuvaju.");
+        break;
+    case Recovery::None:
+    case Recovery::Completed:
+        break;
+    }
     removeMovedAsideFiles(context.programDir);
 }
 
@@ -53,10 +84,30 @@ void UpdateClient::checkForUpdates()
         address = context.serviceOrigin + QLatin1String("/updates/checkForUpdates?os=");
     address += QLatin1Char('1'); // the platform code
 
+    // The answer says which code runs next: it comes over https or not at all.
+    if (!isHttps(address)) {
+        QMetaObject::invokeMethod(
+            this, [this, address] { refuse(QStringLiteral("adresa provjere \"%1\" nije https").arg(address)); },
+            Qt::QueuedConnection);
+        return;
+    }
+
     checkReply = networkManager->get(request(address));
-    connect(checkReply, &QNetworkReply::finished, this, &UpdateClient::on_check_for_updates_completed);
+    connect(checkReply, &QNetworkReply::metaDataChanged, this, &UpdateClient::on_check_data);
+    connect(checkReply, &QNetworkReply::downloadProgress, this, &UpdateClient::on_check_data);
     connect(checkReply, &QNetworkReply::downloadProgress, this, &UpdateClient::progress);
+    connect(checkReply, &QNetworkReply::finished, this, &UpdateClient::on_check_for_updates_completed);
     connect(checkReply, &QNetworkReply::sslErrors, this, &UpdateClient::on_ssl_error);
+}
+
+void UpdateClient::on_check_data()
+{
+    const qint64 limit = context.updateLimits.answerBytes;
+    const qint64 announced = checkReply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (checkReply->bytesAvailable() > limit || announced > limit) {
+        checkProblem = QStringLiteral("odgovor provjere je veci od %1").arg(megabytes(limit));
+        checkReply->abort();
+    }
 }
 
 void UpdateClient::on_ssl_error(const QList<QSslError> &errlist)
@@ -72,108 +123,226 @@ void UpdateClient::on_check_for_updates_completed()
     checkReply = nullptr;
     reply->deleteLater();
 
+    if (!checkProblem.isEmpty()) {
+        refuse(checkProblem);
+        return;
+    }
     if (reply->error() != QNetworkReply::NoError) {
         emit checkFailed(reply->errorString());
         return;
     }
 
-    const QList<UpdateFile> files = parseUpdateInfo(answerText(reply->readAll()));
-    if (files.isEmpty()) {
+    answerReader = new AnswerReader(context.answerReader, context.updateLimits);
+    connect(answerReader, &AnswerReader::done, this, &UpdateClient::on_answer_read);
+    connect(answerReader, &AnswerReader::failed, this, [this](const QString &why) {
+        refuse(QStringLiteral("odgovor provjere se ne moze procitati: ") + why);
+    });
+    answerReader->read(reply->readAll());
+}
+
+void UpdateClient::on_answer_read(const UpdateAnswer &answer)
+{
+    if (answer.aborted)
+        qWarning("Odgovor provjere azuriranja se izvodio predugo i prekinut je");
+
+    if (!(answer.version > settings.version())) { // NaN is never newer
         emit upToDate();
         return;
     }
-    const QString refusal = refusalReason(files);
+    // Written as "inf", nothing would ever be newer again.
+    if (!std::isfinite(answer.version)) {
+        refuse(QStringLiteral("najavljena verzija nije konacan broj"));
+        return;
+    }
+
+    announcedVersion = answer.version;
+    if (answer.files.isEmpty()) {
+        // Nothing to fetch: the new version is wholly in place already.
+        if (!settings.writeVersion(announcedVersion))
+            qWarning().noquote() << "Verzija se ne moze zapisati u" << settings.path();
+        emit upToDate();
+        return;
+    }
+
+    QString refusal = refusalReason(answer.files);
+    if (refusal.isEmpty())
+        refusal = planningProblem(answer.files);
     if (!refusal.isEmpty()) {
-        qWarning().noquote() << "Azuriranje je odbijeno:" << refusal;
-        emit refused(refusal);
+        refuse(refusal);
         return;
     }
     emit downloadStarted();
-    downloadUpdates(files);
+    downloadUpdates(answer.files);
 }
 
-QList<UpdateFile> UpdateClient::parseUpdateInfo(const QString &answer)
+QString UpdateClient::planningProblem(const QList<UpdateFile> &files) const
 {
-    const UpdateAnswer parsed = evaluateUpdateAnswer(answer);
-    if (parsed.aborted)
-        qWarning("Odgovor provjere azuriranja se izvodio predugo i prekinut je");
-
-    if (!(parsed.version > settings.version())) // NaN is never newer
-        return {};
-
-    announcedVersion = parsed.version;
-    if (parsed.files.isEmpty()) {
-        // Nothing to fetch: the new version is wholly in place already.
-        settings.writeVersion(announcedVersion);
-    }
-    return parsed.files;
+    // The install's own checks (links out of the folder, folders in the way),
+    // made before a byte is fetched.
+    QList<FetchedFile> planned;
+    for (const UpdateFile &file : files)
+        planned.append({file.filePath, fileNameOf(file.downloadUrl), QString()});
+    InstallPlan plan;
+    const InstallResult result = planInstall(context.programDir, planned, announcedVersion, QTime::currentTime(), &plan);
+    return result.ok ? QString() : QStringLiteral("datoteka %1 (%2)").arg(result.file, result.problem);
 }
 
 void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
 {
-    pendingFiles = files;
-    fetched = QVector<QByteArray>(files.size());
+    const QDir staging(QDir(context.programDir).filePath(InstallFiles::staging));
+    if (!QDir().mkpath(staging.path())) {
+        fail(QStringLiteral("mapa %1 se ne moze napraviti").arg(QDir::toNativeSeparators(staging.path())));
+        return;
+    }
     pendingDownloads = files.size();
 
     for (int i = 0; i < files.size(); ++i) {
-        QNetworkReply *reply = networkManager->get(request(files.at(i).downloadUrl));
-        reply->setProperty("FilePath", files.at(i).filePath);
-        downloadIndex.insert(reply, i);
-        connect(reply, &QNetworkReply::downloadProgress, this, &UpdateClient::progress);
-        connect(reply, &QNetworkReply::finished, this, &UpdateClient::on_download_updates_completed);
+        auto transfer = std::make_unique<Transfer>();
+        Transfer &t = *transfer;
+        t.file = files.at(i);
+        t.staged = std::make_unique<QFile>(staging.filePath(QString::number(i)));
+        t.hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+        transfers.push_back(std::move(transfer));
+        if (!t.staged->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            firstFailure = QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
+                               .arg(QDir::toNativeSeparators(t.staged->fileName()), t.staged->errorString());
+            QMetaObject::invokeMethod(this, &UpdateClient::finishUpdate, Qt::QueuedConnection);
+            return;
+        }
+
+        t.reply = networkManager->get(request(t.file.downloadUrl));
+        t.reply->setProperty("FilePath", t.file.filePath);
+        // Bounded, so that the network waits for the disk instead of memory
+        // holding the file.
+        t.reply->setReadBufferSize(1 << 20);
+        t.timeLimit = std::make_unique<QTimer>();
+        t.timeLimit->setSingleShot(true);
+        connect(t.timeLimit.get(), &QTimer::timeout, this, [this, &t] {
+            stopTransfer(t, QStringLiteral("datoteka %1 nije dohvacena u %2 min")
+                                .arg(fileNameOf(t.file.downloadUrl))
+                                .arg(context.updateLimits.fileTimeMs / 60000.0));
+        });
+        t.timeLimit->start(context.updateLimits.fileTimeMs);
+        connect(t.reply, &QNetworkReply::downloadProgress, this, &UpdateClient::progress);
+        connect(t.reply, &QNetworkReply::metaDataChanged, this, [this, &t] { on_download_data(t); });
+        connect(t.reply, &QNetworkReply::readyRead, this, [this, &t] { on_download_data(t); });
+        connect(t.reply, &QNetworkReply::finished, this, [this, &t] { on_download_updates_completed(t); });
     }
 }
 
-void UpdateClient::on_download_updates_completed()
+void UpdateClient::on_download_data(Transfer &transfer)
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply || !downloadIndex.contains(reply))
+    if (transfer.done || !transfer.reply)
         return;
-    const int index = downloadIndex.take(reply);
-    const UpdateFile &file = pendingFiles.at(index);
+    const qint64 limit = context.updateLimits.updateBytes;
+    const QString name = fileNameOf(transfer.file.downloadUrl);
+    const qint64 announced = transfer.reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (announced > limit) {
+        stopTransfer(transfer, QStringLiteral("datoteka %1 je veca od %2").arg(name, megabytes(limit)));
+        return;
+    }
+    const QByteArray chunk = transfer.reply->readAll();
+    if (chunk.isEmpty())
+        return;
+    transfer.received += chunk.size();
+    receivedInAll += chunk.size();
+    if (transfer.received > limit) {
+        stopTransfer(transfer, QStringLiteral("datoteka %1 je veca od %2").arg(name, megabytes(limit)));
+        return;
+    }
+    if (receivedInAll > limit) {
+        stopTransfer(transfer, QStringLiteral("datoteke azuriranja su zajedno vece od %1").arg(megabytes(limit)));
+        return;
+    }
+    transfer.hash->addData(chunk);
+    if (transfer.staged->write(chunk) != chunk.size())
+        stopTransfer(transfer, QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
+                                   .arg(QDir::toNativeSeparators(transfer.staged->fileName()),
+                                        transfer.staged->errorString()));
+}
+
+void UpdateClient::stopTransfer(Transfer &transfer, const QString &problem)
+{
+    if (firstFailure.isEmpty() && !problem.isEmpty())
+        firstFailure = problem;
+    if (transfer.reply && !transfer.done)
+        transfer.reply->abort(); // finishes the transfer, as a failed one
+}
+
+void UpdateClient::on_download_updates_completed(Transfer &transfer)
+{
+    if (transfer.done)
+        return;
+    on_download_data(transfer);
+    transfer.done = true;
+    transfer.timeLimit->stop();
+    transfer.staged->close();
+    QNetworkReply *reply = transfer.reply;
+    transfer.reply = nullptr;
+    reply->disconnect(this);
     reply->deleteLater();
 
     const QString folder = reply->property("FilePath").toString();
-    const QString name = fileNameOf(file.downloadUrl);
+    const QString name = fileNameOf(transfer.file.downloadUrl);
     qDebug().noquote() << folder;
     qDebug().noquote() << (folder.isEmpty() ? name : folder + QLatin1Char('/') + name);
     if (reply->error() != QNetworkReply::NoError) {
         if (firstFailure.isEmpty())
             firstFailure = QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString());
-    } else {
-        fetched[index] = reply->readAll();
-        if (!file.sha256.isEmpty()
-            && QCryptographicHash::hash(fetched.at(index), QCryptographicHash::Sha256).toHex()
-                   != file.sha256.toLower().toLatin1()
-            && firstFailure.isEmpty())
-            firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name);
+    } else if (!transfer.file.sha256.isEmpty() && transfer.hash->result().toHex() != transfer.file.sha256.toLower().toLatin1()
+               && firstFailure.isEmpty()) {
+        firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name);
     }
 
+    // From the event loop: the transfers, their timers and replies may then go.
     if (--pendingDownloads == 0)
-        finishUpdate();
+        QMetaObject::invokeMethod(this, &UpdateClient::finishUpdate, Qt::QueuedConnection);
 }
 
 void UpdateClient::finishUpdate()
 {
+    QList<FetchedFile> files;
+    for (const auto &transfer : transfers) {
+        files.append({transfer->file.filePath, fileNameOf(transfer->file.downloadUrl), transfer->staged->fileName()});
+        if (transfer->reply) { // never started after a failure
+            transfer->reply->disconnect(this);
+            transfer->reply->abort();
+            transfer->reply->deleteLater();
+        }
+    }
+    transfers.clear();
+
     if (!firstFailure.isEmpty()) {
+        finishInstall(context.programDir); // only the fetched files go
         fail(firstFailure);
         return;
     }
 
-    QList<FetchedFile> files;
-    for (int i = 0; i < pendingFiles.size(); ++i)
-        files.append({pendingFiles.at(i).filePath, fileNameOf(pendingFiles.at(i).downloadUrl), fetched.at(i)});
-    fetched.clear();
-
-    const InstallResult result = installFiles(context.programDir, files, QTime::currentTime());
+    InstallPlan plan;
+    InstallResult result = planInstall(context.programDir, files, announcedVersion, QTime::currentTime(), &plan);
+    if (result.ok)
+        result = applyInstall(context.programDir, plan);
     if (!result.ok) {
+        finishInstall(context.programDir);
         fail(QStringLiteral("datoteka %1 se ne moze postaviti (%2)").arg(result.file, result.problem));
         return;
     }
 
-    // Only now, with every file in place, is this version installed.
-    settings.writeVersion(announcedVersion);
+    // Only now, with every file in place, is this version installed; if the
+    // settings file does not take it, the files go back too.
+    if (!settings.writeVersion(announcedVersion)) {
+        recoverInterruptedInstall(context.programDir, qQNaN());
+        fail(QStringLiteral("verzija se ne moze zapisati u %1").arg(QDir::toNativeSeparators(settings.path())));
+        return;
+    }
+    finishInstall(context.programDir);
     emit installed();
+}
+
+void UpdateClient::refuse(const QString &reason)
+{
+    qWarning().noquote() << "Azuriranje je odbijeno:" << reason;
+    emit refused(reason);
 }
 
 void UpdateClient::fail(const QString &reason)

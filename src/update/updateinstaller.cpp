@@ -1,43 +1,108 @@
 #include "updateinstaller.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
-#include <QStringList>
 
 namespace {
 
-struct Replaced
+bool insideFolder(const QString &canonicalRoot, const QString &canonicalPath)
 {
-    QString target;
-    QString movedAside; // empty for a new file
-};
-
-void putBack(const QList<Replaced> &done)
-{
-    for (auto it = done.crbegin(); it != done.crend(); ++it) {
-        QFile::remove(it->target);
-        if (!it->movedAside.isEmpty())
-            QFile::rename(it->movedAside, it->target);
-    }
+    return canonicalPath == canonicalRoot || canonicalPath.startsWith(canonicalRoot + QLatin1Char('/'));
 }
 
-// Makes `folder` below `programDir` one level at a time, noting each folder it
-// made, so that a failed install can take them away again.
-bool makeFolders(const QString &programDir, const QString &folder, QStringList &made)
+// Whether every part of `relative` that exists already resolves to a place
+// inside the program's folder (links followed).
+bool staysInside(const QString &programDir, const QString &relative)
 {
+    const QString root = QFileInfo(programDir).canonicalFilePath();
+    if (root.isEmpty())
+        return false;
     QString path = programDir;
-    for (const QString &segment : QDir::fromNativeSeparators(folder).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    for (const QString &segment : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         path = QDir(path).filePath(segment);
-        if (QFileInfo(path).isDir())
-            continue;
-        if (!QDir().mkdir(path))
-            return false;
-        made.append(path);
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            return true; // nothing further exists to lead anywhere
+        const QString resolved = info.canonicalFilePath();
+        if (resolved.isEmpty() || !insideFolder(root, resolved))
+            return false; // a dangling link, or one that leads out
     }
     return true;
+}
+
+QJsonObject toJson(const InstallPlan &plan)
+{
+    QJsonArray steps;
+    for (const InstallStep &step : plan.steps)
+        steps.append(QJsonObject{{QStringLiteral("target"), step.target},
+                                 {QStringLiteral("movedAside"), step.movedAside},
+                                 {QStringLiteral("staged"), step.stagedPath}});
+    return QJsonObject{{QStringLiteral("version"), plan.version},
+                       {QStringLiteral("folders"), QJsonArray::fromStringList(plan.folders)},
+                       {QStringLiteral("steps"), steps}};
+}
+
+bool fromJson(const QByteArray &text, InstallPlan *plan)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
+    plan->version = object.value(QStringLiteral("version")).toDouble(qQNaN());
+    for (const QJsonValue &folder : object.value(QStringLiteral("folders")).toArray())
+        plan->folders.append(folder.toString());
+    for (const QJsonValue &value : object.value(QStringLiteral("steps")).toArray()) {
+        const QJsonObject step = value.toObject();
+        plan->steps.append({step.value(QStringLiteral("target")).toString(),
+                            step.value(QStringLiteral("movedAside")).toString(),
+                            step.value(QStringLiteral("staged")).toString()});
+    }
+    return true;
+}
+
+void removeStaging(const QString &programDir)
+{
+    const QString staging = QDir(programDir).filePath(InstallFiles::staging);
+    if (QFileInfo(staging).isSymLink())
+        QFile::remove(staging); // the link only, never what it leads to
+    else
+        QDir(staging).removeRecursively();
+}
+
+// Undoes whatever part of `plan` was done; safe to run again after a crash
+// in the middle of it. False when a moved-aside file could not be put back.
+bool undo(const QString &programDir, const InstallPlan &plan)
+{
+    const QDir program(programDir);
+    bool complete = true;
+    for (auto it = plan.steps.crbegin(); it != plan.steps.crend(); ++it) {
+        const QString target = program.filePath(it->target);
+        if (it->movedAside.isEmpty()) {
+            QFile::remove(target); // a file the install added
+            continue;
+        }
+        const QString movedAside = program.filePath(it->movedAside);
+        const QFileInfo aside(movedAside);
+        if (!aside.exists() && !aside.isSymLink())
+            continue; // not moved yet, or already back
+        QFile::remove(target);
+        if (!QFile::rename(movedAside, target)) {
+            qWarning().noquote() << "Datoteka" << target << "se ne moze vratiti iz" << movedAside;
+            complete = false;
+        }
+    }
+    // Deepest first; a folder that is not empty stays.
+    for (auto it = plan.folders.crbegin(); it != plan.folders.crend(); ++it)
+        program.rmdir(*it);
+    return complete;
 }
 
 } // namespace
@@ -47,55 +112,135 @@ QString movedAsideName(const QString &name, const QTime &now)
     return QLatin1String("_old_") + now.toString(QStringLiteral("HHmmss")) + QLatin1Char('_') + name;
 }
 
-InstallResult installFiles(const QString &programDir, const QList<FetchedFile> &files, const QTime &now)
+InstallResult planInstall(const QString &programDir, const QList<FetchedFile> &files, double version,
+                          const QTime &now, InstallPlan *plan)
 {
     const QDir program(programDir);
-    QList<Replaced> done;
-    QStringList madeFolders;
+    *plan = InstallPlan();
+    plan->version = version;
 
     for (const FetchedFile &file : files) {
-        const QString folder = file.folder.isEmpty() ? programDir : program.filePath(file.folder);
-        const QString target = QDir(folder).filePath(file.name);
-        auto fail = [&](const QString &problem) {
-            putBack(done);
-            // Deepest first; a folder that is not empty again stays.
-            for (auto it = madeFolders.crbegin(); it != madeFolders.crend(); ++it)
-                QDir().rmdir(*it);
-            return InstallResult{false, QDir::toNativeSeparators(target), problem};
+        const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(file.folder));
+        const QString relativeFolder = folder == QLatin1String(".") ? QString() : folder;
+        const QString target = relativeFolder.isEmpty() ? file.name : relativeFolder + QLatin1Char('/') + file.name;
+        auto refuse = [&](const QString &problem) {
+            return InstallResult{false, QDir::toNativeSeparators(program.filePath(target)), problem};
         };
 
-        if (!makeFolders(programDir, file.folder, madeFolders))
-            return fail(QStringLiteral("mapa se ne moze napraviti"));
+        const QString top = target.section(QLatin1Char('/'), 0, 0);
+        if (top == InstallFiles::record || top == InstallFiles::staging)
+            return refuse(QStringLiteral("to ime pripada postupku azuriranja"));
+        if (!staysInside(programDir, target))
+            return refuse(QStringLiteral("put vodi izvan mape programa"));
 
-        Replaced step{target, QString()};
-        QFile::Permissions permissions;
-        const QFileInfo existing(target);
+        // Folders to make, parents first, each once.
+        QString path;
+        for (const QString &segment : relativeFolder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            path = path.isEmpty() ? segment : path + QLatin1Char('/') + segment;
+            const QFileInfo info(program.filePath(path));
+            if (info.isDir() || plan->folders.contains(path))
+                continue;
+            if (info.exists())
+                return refuse(QStringLiteral("mapa se ne moze napraviti"));
+            plan->folders.append(path);
+        }
+
+        InstallStep step{target, QString(), file.stagedPath};
+        const QFileInfo existing(program.filePath(target));
         if (existing.isDir())
-            return fail(QStringLiteral("na tom mjestu je mapa"));
+            return refuse(QStringLiteral("na tom mjestu je mapa"));
         if (existing.exists() || existing.isSymLink()) {
-            permissions = existing.permissions();
-            step.movedAside = QDir(folder).filePath(movedAsideName(file.name, now));
-            if (!QFile::rename(target, step.movedAside))
-                return fail(QStringLiteral("postojeca datoteka se ne moze premjestiti"));
+            step.movedAside = relativeFolder.isEmpty() ? movedAsideName(file.name, now)
+                                                       : relativeFolder + QLatin1Char('/') + movedAsideName(file.name, now);
+            const QFileInfo aside(program.filePath(step.movedAside));
+            if (aside.exists() || aside.isSymLink())
+                return refuse(QStringLiteral("postojeca datoteka se ne moze premjestiti"));
         }
-
-        QSaveFile out(target);
-        const bool written = out.open(QIODevice::WriteOnly) && out.write(file.body) == file.body.size() && out.commit();
-        if (!written) {
-            const QString problem = out.errorString();
-            if (!step.movedAside.isEmpty())
-                QFile::rename(step.movedAside, target);
-            return fail(problem);
-        }
-        if (permissions)
-            QFile::setPermissions(target, permissions);
-        done.append(step);
+        plan->steps.append(step);
     }
     return InstallResult{true, QString(), QString()};
 }
 
+bool writeInstallRecord(const QString &programDir, const InstallPlan &plan)
+{
+    QSaveFile record(QDir(programDir).filePath(InstallFiles::record));
+    return record.open(QIODevice::WriteOnly) && record.write(QJsonDocument(toJson(plan)).toJson()) >= 0
+           && record.commit();
+}
+
+InstallResult applyInstall(const QString &programDir, const InstallPlan &plan)
+{
+    const QDir program(programDir);
+    // The record goes first and whole: after a crash from here on, the next
+    // start knows what to put back.
+    if (!writeInstallRecord(programDir, plan))
+        return InstallResult{false, QDir::toNativeSeparators(program.filePath(InstallFiles::record)),
+                             QStringLiteral("zapis azuriranja se ne moze spremiti")};
+
+    auto fail = [&](const QString &target, const QString &problem) {
+        undo(programDir, plan);
+        QFile::remove(program.filePath(InstallFiles::record));
+        return InstallResult{false, QDir::toNativeSeparators(program.filePath(target)), problem};
+    };
+
+    for (const QString &folder : plan.folders) {
+        if (!program.mkdir(folder))
+            return fail(folder, QStringLiteral("mapa se ne moze napraviti"));
+    }
+    for (const InstallStep &step : plan.steps) {
+        const QString target = program.filePath(step.target);
+        QFile::Permissions permissions;
+        if (!step.movedAside.isEmpty()) {
+            permissions = QFileInfo(target).permissions();
+            if (!QFile::rename(target, program.filePath(step.movedAside)))
+                return fail(step.target, QStringLiteral("postojeca datoteka se ne moze premjestiti"));
+        }
+        QFile staged(step.stagedPath);
+        if (!staged.rename(target))
+            return fail(step.target, staged.errorString());
+        if (permissions)
+            QFile::setPermissions(target, permissions);
+    }
+    return InstallResult{true, QString(), QString()};
+}
+
+void finishInstall(const QString &programDir)
+{
+    QFile::remove(QDir(programDir).filePath(InstallFiles::record));
+    removeStaging(programDir);
+}
+
+Recovery recoverInterruptedInstall(const QString &programDir, double installedVersion)
+{
+    const QString recordPath = QDir(programDir).filePath(InstallFiles::record);
+    QFile record(recordPath);
+    if (!record.exists()) {
+        removeStaging(programDir); // fetched files of an update that never started installing
+        return Recovery::None;
+    }
+    InstallPlan plan;
+    if (!record.open(QIODevice::ReadOnly) || !fromJson(record.readAll(), &plan)) {
+        qWarning().noquote() << "Zapis prekinutog azuriranja" << recordPath
+                             << "se ne moze procitati; stare datoteke (_old_) ostaju.";
+        return Recovery::Failed;
+    }
+    record.close();
+
+    if (plan.version == installedVersion) {
+        finishInstall(programDir);
+        return Recovery::Completed;
+    }
+    if (!undo(programDir, plan))
+        return Recovery::Failed;
+    finishInstall(programDir);
+    qWarning("Prekinuto azuriranje je ponisteno: program je ostao na staroj verziji.");
+    return Recovery::RolledBack;
+}
+
 void removeMovedAsideFiles(const QString &programDir)
 {
+    if (QFile::exists(QDir(programDir).filePath(InstallFiles::record)))
+        return;
     QDirIterator it(programDir, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();

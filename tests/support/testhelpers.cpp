@@ -26,8 +26,9 @@ ShellContext testContext(const QString &serviceOrigin, int transferTimeoutMs)
     context.serviceOrigin = serviceOrigin;
     context.settingsFile = SettingsKeys::fileName;
     context.programDir = programDir.path();
+    context.answerReader = QStringLiteral(ANSWER_READER);
     context.trustedCertificates = readFile(QStringLiteral(TEST_CERT_DIR "/cert.pem"));
-    context.transferTimeoutMs = transferTimeoutMs;
+    context.updateLimits.transferTimeoutMs = transferTimeoutMs;
     return context;
 }
 
