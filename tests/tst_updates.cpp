@@ -3,7 +3,11 @@
 #include "testserver.h"
 #include "updates.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -77,6 +81,10 @@ private slots:
     void checkAddress();
     void answers_data();
     void answers();
+    void checkOnlyOverHttps();
+    void transferLimits_data();
+    void transferLimits();
+    void versionNotWrittenIsAFailure();
     void stalledServerTimesOut();
     void certificateChecked();
     void upToDateSaidWhenOpenedByHand();
@@ -173,6 +181,39 @@ void TestUpdates::answers_data()
     QTest::newRow("nameless download refused")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "", "DownloadURL": "%S/files/"}]})") << 200
         << "waiting" << "Azuriranje je odbijeno: " << kept;
+
+    // Answers that would hang or exhaust the program if it read them itself.
+    const QString unreadable = QStringLiteral("Azuriranje je odbijeno: odgovor provjere se ne moze procitati");
+    QTest::newRow("a getter that never ends")
+        << QByteArray("{get version() { for (;;) {} }}") << 200 << "waiting" << unreadable << kept;
+    QTest::newRow("a conversion that never ends")
+        << QByteArray("{version: {valueOf: function() { for (;;) {} }}}") << 200 << "waiting" << unreadable << kept;
+    QTest::newRow("a built-in that eats memory")
+        << QByteArray(R"({version: new Array(2e7).join("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx").length})") << 200
+        << "waiting" << unreadable << kept;
+    QTest::newRow("an answer over 1 MB")
+        << QByteArray(R"({"version": 9, "pad": ")" + QByteArray(1100 * 1024, 'x') + "\"}") << 200 << "waiting"
+        << "Azuriranje je odbijeno: odgovor provjere je veci od 1 MB" << kept;
+    QTest::newRow("infinite version")
+        << QByteArray(R"({"version": Infinity)" + files + "}") << 200 << "waiting"
+        << "Azuriranje je odbijeno: najavljena verzija nije konacan broj" << kept;
+
+    // Addresses and names that are not the service's https files.
+    QTest::newRow("http download")
+        << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "http://127.0.0.1:1/a.dll"}]})") << 200
+        << "waiting" << "Azuriranje je odbijeno: adresa \"http://127.0.0.1:1/a.dll\" nije https" << kept;
+    QTest::newRow("file download")
+        << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "file:///etc/hostname"}]})") << 200 << "waiting"
+        << "Azuriranje je odbijeno: adresa \"file:///etc/hostname\" nije https" << kept;
+    QTest::newRow("data download")
+        << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "data:,x"}]})") << 200 << "waiting"
+        << "Azuriranje je odbijeno: adresa \"data:,x\" nije https" << kept;
+    QTest::newRow("NUL in a file name")
+        << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "%S/files/a%00.dll"}]})") << 200 << "waiting"
+        << "Azuriranje je odbijeno: naziv datoteke sadrzi kontrolne znakove" << kept;
+    QTest::newRow("line break in a folder name")
+        << QByteArray(R"({"version": 9, "files": [{"FilePath": "a\nb", "DownloadURL": "%S/files/a.dll"}]})") << 200
+        << "waiting" << "Azuriranje je odbijeno: naziv mape sadrzi kontrolne znakove" << kept;
 }
 
 void TestUpdates::answers()
@@ -194,6 +235,130 @@ void TestUpdates::answers()
     for (const RecordedRequest &request : service.requests())
         QVERIFY2(!request.path.startsWith("/files/"), request.target.constData()); // nothing fetched
     service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+}
+
+void TestUpdates::checkOnlyOverHttps()
+{
+    TestServer plain(TestServer::Http);
+    QVERIFY(plain.start());
+    plain.content("/check", R"({"version": 0})", "application/json");
+    writeSettingsFile("[General]\ncheckForNewVersionUrl=" + plain.url(QStringLiteral("/check?os=")).toLatin1() + "\n");
+
+    const Outcome outcome = runUpdates(context(), true);
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje je odbijeno: adresa provjere")), qPrintable(outcome.label));
+    QCOMPARE(plain.requests().size(), 0);
+}
+
+void TestUpdates::transferLimits_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("announced length over the limit") << QByteArray("announced") << "datoteka big.bin je veca od 1 MB";
+    QTest::newRow("unannounced length over the limit")
+        << QByteArray("unannounced") << "datoteka big.bin je veca od 1 MB";
+    QTest::newRow("all files together over the limit")
+        << QByteArray("together") << "datoteke azuriranja su zajedno vece od 1 MB";
+    QTest::newRow("trickling past the time limit") << QByteArray("trickle") << "datoteka big.bin nije dohvacena u";
+}
+
+void TestUpdates::transferLimits()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, label);
+
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    const QByteArray chunk(64 * 1024, 'u');
+    service.route("/files/big.bin", [kind, chunk, release](const httplib::Request &, httplib::Response &res) {
+        if (kind == "announced") {
+            res.set_content(std::string(2 << 20, 'u'), "application/octet-stream");
+        } else if (kind == "together") {
+            res.set_content(std::string(600 * 1024, 'u'), "application/octet-stream");
+        } else if (kind == "unannounced") {
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [chunk](size_t offset, httplib::DataSink &sink) {
+                                                 if (offset >= (4u << 20))
+                                                     sink.done();
+                                                 else
+                                                     sink.write(chunk.constData(), size_t(chunk.size()));
+                                                 return true;
+                                             });
+        } else {
+            // a byte at a time, well inside the inactivity timeout
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [release](size_t offset, httplib::DataSink &sink) {
+                                                 if (offset >= 100 || *release)
+                                                     return false;
+                                                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                                                 sink.write("u", 1);
+                                                 return true;
+                                             });
+        }
+    });
+    const QByteArray second = kind == "together" ? R"(, {"FilePath": "b", "DownloadURL": "%S/files/big.bin"})" : "";
+    service.content("/updates/checkForUpdates",
+                    QByteArray(R"({"version": 3, "files": [{"DownloadURL": "%S/files/big.bin"})" + second + "]}")
+                        .replace("%S", service.origin().toLatin1()),
+                    "application/json");
+    writeSettingsFile("[General]\nversion=2\n");
+
+    QTemporaryDir program;
+    QVERIFY(writeFile(program.filePath(QStringLiteral("big.bin")), "OLD"));
+    ShellContext limited = context();
+    limited.programDir = program.path();
+    limited.updateLimits.updateBytes = 1 << 20;
+    limited.updateLimits.fileTimeMs = 1000;
+    const Outcome outcome = runUpdates(limited, true);
+    *release = true;
+    service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje nije uspjelo: ") + label), qPrintable(outcome.label));
+    QCOMPARE(filesBelow(program.path()), (QMap<QString, QByteArray>{{"big.bin", "OLD"}}));
+    QCOMPARE(settingsValue("version"), QStringLiteral("2"));
+}
+
+void TestUpdates::versionNotWrittenIsAFailure()
+{
+    // settings.ini on a file system that is full
+    QTemporaryDir mountPoint;
+    QProcess mount;
+    mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()});
+    if (!mount.waitForFinished(5000) || mount.exitCode() != 0)
+        QSKIP("mounting a tmpfs needs root");
+    const QString previous = QDir::currentPath();
+    auto unmount = qScopeGuard([&] {
+        QDir::setCurrent(previous);
+        QProcess::execute(QStringLiteral("umount"), {mountPoint.path()});
+    });
+    QDir::setCurrent(mountPoint.path());
+    writeSettingsFile("[General]\nversion=2\n");
+    QFile filler(QStringLiteral("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    service.content("/files/a.dll", "NEW", "application/octet-stream");
+    service.content("/updates/checkForUpdates",
+                    QByteArray(R"({"version": 3, "files": [{"DownloadURL": "%S/files/a.dll"}]})")
+                        .replace("%S", service.origin().toLatin1()),
+                    "application/json");
+    QTemporaryDir program;
+    QVERIFY(writeFile(program.filePath(QStringLiteral("a.dll")), "OLD"));
+    ShellContext onFullDisk = context();
+    onFullDisk.programDir = program.path();
+    const Outcome outcome = runUpdates(onFullDisk, true);
+    service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+
+    QCOMPARE(outcome.how, QStringLiteral("waiting"));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje nije uspjelo: verzija se ne moze zapisati")),
+             qPrintable(outcome.label));
+    QCOMPARE(filesBelow(program.path()), (QMap<QString, QByteArray>{{"a.dll", "OLD"}}));
+    QCOMPARE(settingsValue("version"), QStringLiteral("2"));
 }
 
 void TestUpdates::stalledServerTimesOut()

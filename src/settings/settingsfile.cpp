@@ -73,10 +73,18 @@ bool SettingsFile::writeVersion(double version) const
 {
     {
         QSettings settings(file, QSettings::IniFormat);
+        const QVariant previous = settings.value(SettingsKeys::version);
         settings.setValue(SettingsKeys::version, version);
         settings.sync();
-        if (settings.status() != QSettings::NoError)
+        if (settings.status() != QSettings::NoError) {
+            // Qt keeps unsaved values for the file in memory, where the next
+            // write of any key would save them after all: take it back.
+            if (previous.isValid())
+                settings.setValue(SettingsKeys::version, previous);
+            else
+                settings.remove(SettingsKeys::version);
             return false;
+        }
     }
     return this->version() == version;
 }

@@ -218,9 +218,9 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
         t.timeLimit = std::make_unique<QTimer>();
         t.timeLimit->setSingleShot(true);
         connect(t.timeLimit.get(), &QTimer::timeout, this, [this, &t] {
-            stopTransfer(t, QStringLiteral("datoteka %1 nije dohvacena u %2 min")
+            stopTransfer(t, QStringLiteral("datoteka %1 nije dohvacena u %2 s")
                                 .arg(fileNameOf(t.file.downloadUrl))
-                                .arg(context.updateLimits.fileTimeMs / 60000.0));
+                                .arg(context.updateLimits.fileTimeMs / 1000));
         });
         t.timeLimit->start(context.updateLimits.fileTimeMs);
         connect(t.reply, &QNetworkReply::downloadProgress, this, &UpdateClient::progress);
@@ -232,7 +232,7 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
 
 void UpdateClient::on_download_data(Transfer &transfer)
 {
-    if (transfer.done || !transfer.reply)
+    if (transfer.done || !transfer.reply || !transfer.reply->isOpen())
         return;
     const qint64 limit = context.updateLimits.updateBytes;
     const QString name = fileNameOf(transfer.file.downloadUrl);
