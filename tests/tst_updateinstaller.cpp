@@ -1,5 +1,6 @@
-#include "updateinstaller.h"
+#include "filereplace.h"
 #include "testhelpers.h"
+#include "updateinstaller.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,13 +190,13 @@ void TestUpdateInstaller::linkOutOfTheFolderRefused()
 void TestUpdateInstaller::interruptedInstall_data()
 {
     QTest::addColumn<int>("stepsDone");   // files wholly in place
-    QTest::addColumn<bool>("movedAside"); // and the next one's old file moved aside
+    QTest::addColumn<bool>("movedAside"); // and the next one's old file kept aside
     QTest::addColumn<bool>("versionWritten");
 
     QTest::newRow("record written, nothing touched") << 0 << false << false;
-    QTest::newRow("program moved aside, new one not yet in") << 0 << true << false;
+    QTest::newRow("program kept aside, new one not yet in") << 0 << true << false;
     QTest::newRow("program replaced") << 1 << false << false;
-    QTest::newRow("data file moved aside") << 1 << true << false;
+    QTest::newRow("data file kept aside") << 1 << true << false;
     QTest::newRow("data file replaced, new file not yet in") << 2 << false << false;
     QTest::newRow("all in place, version not yet written") << 3 << false << false;
     QTest::newRow("all in place and the version written") << 3 << false << true;
@@ -228,9 +229,9 @@ void TestUpdateInstaller::interruptedInstall()
     for (int i = 0; i < stepsDone + (movedAside ? 1 : 0); ++i) {
         const InstallStep &step = plan.steps.at(i);
         if (!step.movedAside.isEmpty())
-            QVERIFY(QFile::rename(dir.filePath(step.target), dir.filePath(step.movedAside)));
+            QVERIFY(FileReplace::keepOld(dir.filePath(step.target), dir.filePath(step.movedAside)));
         if (i < stepsDone)
-            QVERIFY(QFile::rename(step.stagedPath, dir.filePath(step.target)));
+            QVERIFY(FileReplace::replace(step.stagedPath, dir.filePath(step.target)));
     }
 
     // What the next start does first.

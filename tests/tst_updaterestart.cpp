@@ -2,11 +2,15 @@
 #include "testserver.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <signal.h>
 
 #include <httplib.h>
 
@@ -29,8 +33,13 @@ private slots:
     void initTestCase();
     void update_data();
     void update();
+    void killedMidInstall();
 
 private:
+    // A program folder holding the harness, a settings file pointing it at
+    // the server's /updates/check, with version 1.
+    void prepare(const QTemporaryDir &program, const QTemporaryDir &work);
+
     TestServer server;
     QByteArray harness;
 };
@@ -114,16 +123,9 @@ void TestUpdateRestart::update()
                        "application/octet-stream");
 
     QTemporaryDir program, work;
-    const QString exe = program.filePath(harnessName);
-    QVERIFY(writeFile(exe, harness));
-    QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    prepare(program, work);
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QVERIFY(writeFile(program.filePath(it.key()), it.value()));
-    {
-        QSettings settings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("checkForNewVersionUrl"), server.url(QStringLiteral("/updates/check?os=")));
-        settings.setValue(QStringLiteral("version"), 1);
-    }
 
     QProcess process;
     process.setWorkingDirectory(work.path());
@@ -131,7 +133,7 @@ void TestUpdateRestart::update()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(exe, QStringList());
+    process.start(program.filePath(harnessName), QStringList());
     if (!process.waitForFinished(15000)) {
         process.kill();
         QFAIL(qPrintable(QStringLiteral("the harness did not end within 15 s; its log: ")
@@ -163,13 +165,92 @@ void TestUpdateRestart::update()
     FileMap programFiles = filesBelow(program.path());
     QCOMPARE(programFiles.take(harnessName), harness);
     QCOMPARE(programFiles, after);
-    QCOMPARE(filesBelow(work.path()).keys(), (QStringList{"harness.log", "settings.ini"}));
+    QCOMPARE(filesBelow(work.path()).keys(), (QStringList{"harness.log", "harness.pid", "settings.ini"}));
     QCOMPARE(QSettings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
                  .value(QStringLiteral("version")).toString(), version);
     if (label.startsWith(QStringLiteral("Azuriranje je odbijeno")) || label.isEmpty()) {
         for (const RecordedRequest &request : server.requests())
             QVERIFY2(!request.path.startsWith("/files/"), request.target.constData());
     }
+}
+
+void TestUpdateRestart::prepare(const QTemporaryDir &program, const QTemporaryDir &work)
+{
+    const QString exe = program.filePath(harnessName);
+    QVERIFY(writeFile(exe, harness));
+    QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QSettings settings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("checkForNewVersionUrl"), server.url(QStringLiteral("/updates/check?os=")));
+    settings.setValue(QStringLiteral("version"), 1);
+}
+
+void TestUpdateRestart::killedMidInstall()
+{
+    QTemporaryDir program, work;
+    prepare(program, work);
+    QVERIFY(writeFile(program.filePath(QStringLiteral("data/config.dat")), "OLD CONFIG"));
+    const FileMap before = filesBelow(program.path());
+
+    // a new program that still runs: the harness with bytes of its own after it
+    const QByteArray newProgram = harness + "\nnew version";
+    server.content("/files/" + harnessName.toLatin1(), newProgram, "application/octet-stream");
+    server.content("/files/config.dat", "NEW CONFIG", "application/octet-stream");
+    server.content("/updates/check",
+                   QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/updates_harness"},
+                                                        {"FilePath": "data", "DownloadURL": "%S/files/config.dat"}]})")
+                       .replace("%S", server.origin().toLatin1()),
+                   "application/json");
+
+    // Every rename waits a second before it happens, so the install can be
+    // caught half done: the new program in place, the data file still old.
+    QProcess traced;
+    traced.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    traced.setProcessEnvironment(environment);
+    traced.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                            QStringLiteral("-e"),
+                                            QStringLiteral("inject=rename,renameat,renameat2:delay_enter=1000000"),
+                                            program.filePath(harnessName)});
+    QVERIFY2(traced.waitForStarted(5000), qPrintable(traced.errorString()));
+
+    const QString exe = program.filePath(harnessName);
+    QDeadlineTimer deadline(20000);
+    bool killed = false;
+    while (!killed && !deadline.hasExpired() && traced.state() == QProcess::Running) {
+        const qint64 pid = readFile(work.filePath(QStringLiteral("harness.pid"))).toLongLong();
+        if (pid > 0 && readFile(exe) == newProgram
+            && readFile(program.filePath(QStringLiteral("data/config.dat"))) == "OLD CONFIG") {
+            QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+            killed = true;
+        }
+        QThread::msleep(10);
+    }
+    traced.waitForFinished(5000);
+    if (!killed && readFile(work.filePath(QStringLiteral("harness.pid"))).isEmpty()
+        && traced.readAllStandardError().contains("ptrace"))
+        QSKIP("strace may not trace processes here");
+    QVERIFY2(killed, qPrintable(QStringLiteral("never caught mid-install; strace said: ")
+                                + QString::fromLocal8Bit(traced.readAllStandardError())
+                                + QStringLiteral("; the folder held: ")
+                                + QStringList(filesBelow(program.path()).keys()).join(QStringLiteral(", "))));
+    QVERIFY(QFile::exists(program.filePath(QStringLiteral("_update_record.json"))));
+
+    // The next start (the new program, as it is in place) finds the install
+    // unfinished and puts the old files back, bit for bit; the service now
+    // says there is nothing newer.
+    server.content("/updates/check", R"({"version": 1})", "application/json");
+    QProcess restart;
+    restart.setWorkingDirectory(work.path());
+    restart.setProcessEnvironment(environment);
+    restart.start(exe, QStringList());
+    QVERIFY2(restart.waitForFinished(15000), qPrintable(QStringLiteral("the restarted harness did not end within 15 s: ")
+                                                        + restart.errorString() + QStringLiteral("; the folder held: ")
+                                                        + QStringList(filesBelow(program.path()).keys()).join(QStringLiteral(", "))));
+    QCOMPARE(restart.exitCode(), 0);
+    QCOMPARE(filesBelow(program.path()), before);
+    QCOMPARE(QSettings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
+                 .value(QStringLiteral("version")).toString(), QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateRestart)

@@ -1,7 +1,8 @@
 // A small program around the update dialog, for trying a whole update in a
 // program folder of its own: it runs the start-up check as the shell does,
 // clicks the button as soon as the user could, and notes what it saw in
-// "harness.log" in the working directory. After an installed update the
+// "harness.log" in the working directory (and its process id in
+// "harness.pid"). After an installed update the
 // click restarts it; a third start never clicks, so a fault cannot loop.
 
 #include "settingskeys.h"
@@ -37,6 +38,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const bool mayClick = startsSoFar() < 2;
     note("start");
+    // For a test that ends this process from outside, mid-install.
+    QFile pid(QStringLiteral("harness.pid"));
+    if (pid.open(QIODevice::WriteOnly))
+        pid.write(QByteArray::number(QCoreApplication::applicationPid()));
+    pid.close();
 
     // The check address comes from the settings file; the program folder is
     // the one this copy of the harness runs from.

@@ -1,5 +1,7 @@
 #include "updateinstaller.h"
 
+#include "filereplace.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
@@ -92,11 +94,12 @@ bool undo(const QString &programDir, const InstallPlan &plan)
         const QString movedAside = program.filePath(it->movedAside);
         const QFileInfo aside(movedAside);
         if (!aside.exists() && !aside.isSymLink())
-            continue; // not moved yet, or already back
-        QFile::remove(target);
-        if (!QFile::rename(movedAside, target)) {
+            continue; // not kept yet, or already back
+        if (!FileReplace::replace(movedAside, target)) {
             qWarning().noquote() << "Datoteka" << target << "se ne moze vratiti iz" << movedAside;
             complete = false;
+        } else if (aside.exists()) {
+            QFile::remove(movedAside); // a second link to the file now back in place
         }
     }
     // Deepest first; a folder that is not empty stays.
@@ -189,17 +192,17 @@ InstallResult applyInstall(const QString &programDir, const InstallPlan &plan)
     }
     for (const InstallStep &step : plan.steps) {
         const QString target = program.filePath(step.target);
-        QFile::Permissions permissions;
+        if (!QFile::exists(step.stagedPath))
+            return fail(step.target, QStringLiteral("dohvacena datoteka je nestala"));
         if (!step.movedAside.isEmpty()) {
-            permissions = QFileInfo(target).permissions();
-            if (!QFile::rename(target, program.filePath(step.movedAside)))
+            // The new file takes the old one's permissions before it takes
+            // its place: a program stays executable at every instant.
+            QFile::setPermissions(step.stagedPath, QFileInfo(target).permissions());
+            if (!FileReplace::keepOld(target, program.filePath(step.movedAside)))
                 return fail(step.target, QStringLiteral("postojeca datoteka se ne moze premjestiti"));
         }
-        QFile staged(step.stagedPath);
-        if (!staged.rename(target))
-            return fail(step.target, staged.errorString());
-        if (permissions)
-            QFile::setPermissions(target, permissions);
+        if (!FileReplace::replace(step.stagedPath, target))
+            return fail(step.target, QStringLiteral("nova datoteka se ne moze postaviti"));
     }
     return InstallResult{true, QString(), QString()};
 }
