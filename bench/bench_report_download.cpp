@@ -1,6 +1,7 @@
 // Throughput of a large report saved from loopback, and how much the shell's
 // peak memory grows while it is saved.
 
+#include "benchhelpers.h"
 #include "mainwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
@@ -17,19 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-// Peak resident set size in KiB (Linux).
-long peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 class Opened : public QObject
 {

@@ -2,6 +2,7 @@
 // and how much the process's peak memory grows meanwhile (the files stream
 // to disk, so the growth should stay far below the update's size).
 
+#include "benchhelpers.h"
 #include "testhelpers.h"
 #include "testserver.h"
 #include "updateclient.h"
@@ -14,23 +15,6 @@
 #include <httplib.h>
 
 #include <cstdio>
-
-namespace {
-
-// Peak resident set size in KiB (Linux).
-long peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
