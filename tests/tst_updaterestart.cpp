@@ -91,6 +91,11 @@ void TestUpdateRestart::update_data()
                                                   {"FilePath": "lib", "DownloadURL": "%S/files/missing.dll"}]})")
         << FileMap{{"a.dll", "NEW"}} << FileMap{{"a.dll", "OLD"}} << 0 << FileMap{{"a.dll", "OLD"}}
         << "Azuriranje nije uspjelo: datoteka missing.dll nije dohvacena" << "1";
+    QTest::newRow("redirected transfer: wholly old, no restart")
+        << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/moved.dll"}]})")
+        << FileMap{{"moved.dll", "%REDIRECT%"}} << FileMap{{"moved.dll", "OLD"}} << 0
+        << FileMap{{"moved.dll", "OLD"}}
+        << "Azuriranje nije uspjelo: datoteka moved.dll nije dohvacena (posluzitelj je odgovorio HTTP 302)" << "1";
     QTest::newRow("digest mismatch: wholly old, no restart")
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/b.dll"}, {"DownloadURL": "%S/files/a.dll",
                       "SHA256": ")" + QByteArray(64, '0') + R"("}]})")
@@ -118,9 +123,15 @@ void TestUpdateRestart::update()
 
     server.clearRequests();
     server.content("/updates/check", answer.replace("%S", server.origin().toLatin1()), "application/json");
-    for (auto it = served.cbegin(); it != served.cend(); ++it)
-        server.content("/files/" + it.key().toLatin1(), it.value() == "%HARNESS%" ? harness : it.value(),
-                       "application/octet-stream");
+    for (auto it = served.cbegin(); it != served.cend(); ++it) {
+        if (it.value() == "%REDIRECT%")
+            server.route("/files/" + it.key().toLatin1(), [](const httplib::Request &, httplib::Response &res) {
+                res.set_redirect("/files/elsewhere.dll");
+            });
+        else
+            server.content("/files/" + it.key().toLatin1(), it.value() == "%HARNESS%" ? harness : it.value(),
+                           "application/octet-stream");
+    }
 
     QTemporaryDir program, work;
     prepare(program, work);

@@ -102,6 +102,8 @@ void UpdateClient::checkForUpdates()
 
 void UpdateClient::on_check_data()
 {
+    if (!checkReply)
+        return;
     const qint64 limit = context.updateLimits.answerBytes;
     const qint64 announced = checkReply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (checkReply->bytesAvailable() > limit || announced > limit) {
@@ -286,9 +288,14 @@ void UpdateClient::on_download_updates_completed(Transfer &transfer)
     const QString name = fileNameOf(transfer.file.downloadUrl);
     qDebug().noquote() << folder;
     qDebug().noquote() << (folder.isEmpty() ? name : folder + QLatin1Char('/') + name);
+    // A redirect is not followed; its body is no program file.
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError) {
         if (firstFailure.isEmpty())
             firstFailure = QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString());
+    } else if (status < 200 || status > 299) {
+        if (firstFailure.isEmpty())
+            firstFailure = QStringLiteral("datoteka %1 nije dohvacena (posluzitelj je odgovorio HTTP %2)").arg(name).arg(status);
     } else if (!transfer.file.sha256.isEmpty() && transfer.hash->result().toHex() != transfer.file.sha256.toLower().toLatin1()
                && firstFailure.isEmpty()) {
         firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name);
