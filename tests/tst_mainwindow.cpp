@@ -52,13 +52,24 @@ private slots:
     void bridgeInEveryDocument();
     void progressBarFollowsLoads();
     void noContextMenu();
-    void checksForUpdatesAtStart();
+    void updateCheckOverTheWindow_data();
+    void updateCheckOverTheWindow();
+    void errorPageUntilTheServiceComesBack();
+    void stalledPageEndsInErrorPage();
+    void reloadKeys_data();
+    void reloadKeys();
 
 private:
-    std::unique_ptr<MainWindow> newWindow() const
+    std::unique_ptr<MainWindow> newWindow() const { return newWindowWith(testContext(service.origin())); }
+    static std::unique_ptr<MainWindow> newWindowWith(const ShellContext &context)
     {
-        return std::make_unique<MainWindow>(testContext(service.origin()));
+        return std::make_unique<MainWindow>(context);
     }
+    QString evaluate(const QString &script) const
+    {
+        return webView()->page()->mainFrame()->evaluateJavaScript(script).toString();
+    }
+    QString pageText() const { return webView()->page()->mainFrame()->toPlainText(); }
     QWebView *webView() const { return webViewOf(window.get()); }
     QProgressBar *progressBar() const { return window->findChild<QProgressBar *>(QStringLiteral("progressBar")); }
 
@@ -200,13 +211,107 @@ void TestMainWindow::noContextMenu()
     QVERIFY(!menuShown);
 }
 
-void TestMainWindow::checksForUpdatesAtStart()
+void TestMainWindow::updateCheckOverTheWindow_data()
 {
+    QTest::addColumn<bool>("serviceDown");
+    QTest::newRow("service answers") << false;
+    QTest::newRow("service down") << true;
+}
+
+void TestMainWindow::updateCheckOverTheWindow()
+{
+    QFETCH(bool, serviceDown);
+
+    TestServer gone;
+    QVERIFY(gone.start());
+    const QString downOrigin = gone.origin();
+    gone.stop();
+
+    // As the program starts: the window is built, then shown.
+    window = std::make_unique<MainWindow>(testContext(serviceDown ? downOrigin : service.origin()));
+    QCOMPARE(service.requestsTo("/updates/checkForUpdates").size(), 0);
+    window->showMaximized();
+    if (!serviceDown) {
+        QVERIFY(service.waitForRequests("/updates/checkForUpdates"));
+        QCOMPARE(service.requestsTo("/updates/checkForUpdates").first().target,
+                 QByteArray("/updates/checkForUpdates?os=1"));
+        QTRY_VERIFY(!QApplication::activeModalWidget()); // up to date: the dialog closed by itself
+        return;
+    }
+    UpdateDialogCloser user;
+    QTRY_VERIFY_WITH_TIMEOUT(!user.label.isEmpty(), 10000);
+    QVERIFY(user.windowVisible);
+    const QString port = downOrigin.section(QLatin1Char(':'), -1);
+    QCOMPARE(user.label, QStringLiteral("Dogodila se greska prilikom provjere dostupnosti azuriranja! "
+                                        "Servis 127.0.0.1:%1 nije dostupan (veza odbijena)").arg(port));
+}
+
+void TestMainWindow::errorPageUntilTheServiceComesBack()
+{
+    TestServer late;
+    QVERIFY(late.start());
+    const int port = late.port();
+    late.stop();
+    ShellContext context = testContext(late.origin());
+    context.retryIntervalMs = 1000;
+
+    UpdateDialogCloser user; // the update check fails too
+    window = newWindowWith(context);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
+    QVERIFY2(pageText().contains(QStringLiteral("Servis 127.0.0.1:%1 nije dostupan (veza odbijena)").arg(port)),
+             qPrintable(pageText()));
+    QVERIFY(pageText().contains(late.url(QStringLiteral("/accounts/login"))));
+    QCOMPARE(evaluate(QStringLiteral("typeof JSConnector")), QStringLiteral("undefined"));
+    QCOMPARE(shellMarker(window.get()), QStringLiteral("none"));
+
+    // The service comes up: the page comes back by itself, bridge and all.
+    TestServer back;
+    back.html("/accounts/login", reportingPage("back"));
+    QVERIFY(back.start(port));
+    QVERIFY(back.waitForRequests("/seen"));
+    QCOMPARE(seenType(back.requestsTo("/seen").first()), QByteArray("object"));
+}
+
+void TestMainWindow::stalledPageEndsInErrorPage()
+{
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    service.route("/hang", [release](const httplib::Request &, httplib::Response &res) {
+        for (int i = 0; i < 500 && !*release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.set_content("<html><body>late</body></html>", "text/html");
+    });
+    writeSettingsFile("[General]\nmainUrl=" + service.url(QStringLiteral("/hang")).toLatin1() + "\n");
+    ShellContext context = testContext(service.origin());
+    context.pageTimeoutMs = 500;
+
+    window = newWindowWith(context);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
+    *release = true;
+    QVERIFY2(pageText().contains(QStringLiteral("nije dostupan (nema odgovora")), qPrintable(pageText()));
+}
+
+void TestMainWindow::reloadKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("F5") << int(Qt::Key_F5) << int(Qt::NoModifier);
+    QTest::newRow("Ctrl+R") << int(Qt::Key_R) << int(Qt::ControlModifier);
+}
+
+void TestMainWindow::reloadKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+
     window = newWindow();
-    // the constructor returned: the check was made and answered
-    const QList<RecordedRequest> checks = service.requestsTo("/updates/checkForUpdates");
-    QCOMPARE(checks.size(), 1);
-    QCOMPARE(checks.first().target, QByteArray("/updates/checkForUpdates?os=1"));
+    window->show();
+    QVERIFY(service.waitForRequests("/seen"));
+    QTRY_VERIFY(!QApplication::activeModalWidget()); // the update check is over
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QVERIFY(service.waitForRequests("/seen", 2));
+    QCOMPARE(service.requestsTo("/accounts/login").size(), 2);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -3,6 +3,7 @@
 #include "testserver.h"
 
 #include <QDesktopServices>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QWebFrame>
 #include <QWebView>
@@ -54,9 +55,13 @@ private slots:
     void failureKeepsPreviousReport();
     void unsupportedContentSaved();
     void twoReportsInFlight();
+    void serviceDownNamed();
+    void sameReportTwiceOpensOnce();
+    void noViewerSaysWhere();
 
 private:
     void openWindow(const QByteArray &settings = QByteArray());
+    void openWindowWith(const ShellContext &context);
     void callPage(const QString &script);
     QString reportPath() const { return workDir->filePath(QStringLiteral("report.pdf")); }
     QWebView *webView() const { return webViewOf(window.get()); }
@@ -98,7 +103,12 @@ void TestReports::openWindow(const QByteArray &settings)
 {
     if (!settings.isEmpty())
         writeSettingsFile(settings);
-    QVERIFY(openMainWindow(window, testContext(service.origin())));
+    openWindowWith(testContext(service.origin()));
+}
+
+void TestReports::openWindowWith(const ShellContext &context)
+{
+    QVERIFY(openMainWindow(window, context));
 }
 
 void TestReports::callPage(const QString &script)
@@ -302,6 +312,65 @@ void TestReports::twoReportsInFlight()
     releaseFirst = true;
     QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 2, 10000);
     QCOMPARE(readFile(reportPath()), first);
+}
+
+void TestReports::serviceDownNamed()
+{
+    TestServer gone;
+    QVERIFY(gone.start());
+    const QString origin = gone.origin();
+    gone.stop();
+
+    // the page comes from a server that is up, reports from the one that is down
+    writeSettingsFile("[General]\nmainUrl=" + service.url(QStringLiteral("/accounts/login")).toLatin1() + "\n");
+    UpdateDialogCloser user;
+    openWindowWith(testContext(origin));
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/r.pdf')"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(),
+                              QStringLiteral("Izvjestaj nije preuzet: Servis 127.0.0.1:%1 nije dostupan (veza odbijena)")
+                                  .arg(origin.section(QLatin1Char(':'), -1)),
+                              10000);
+    QVERIFY(desktop.opened.isEmpty());
+}
+
+void TestReports::sameReportTwiceOpensOnce()
+{
+    // 2 MB in steady pieces, over about a second
+    const QByteArray body(2 << 20, 'r');
+    service.route("/reports/slow.pdf", [body](const httplib::Request &, httplib::Response &res) {
+        res.set_content_provider(body.size(), "application/pdf",
+                                 [body](size_t offset, size_t, httplib::DataSink &sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                                     sink.write(body.constData() + offset, std::min<size_t>(64 * 1024, body.size() - offset));
+                                     return true;
+                                 });
+    });
+    openWindow();
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/slow.pdf')"));
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/slow.pdf')"));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Taj se izvještaj već preuzima."));
+    QTRY_VERIFY2_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Preuzimanje izvještaja: ")),
+                              qPrintable(window->statusBar()->currentMessage()), 10000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
+    QTest::qWait(300);
+    QCOMPARE(desktop.opened.size(), 1);
+    QCOMPARE(service.requestsTo("/reports/slow.pdf").size(), 1);
+    QCOMPARE(readFile(reportPath()), body);
+}
+
+void TestReports::noViewerSaysWhere()
+{
+    service.content("/reports/r.pdf", pdfBody, "application/pdf");
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file")); // the offscreen desktop opens nothing
+    auto restore = qScopeGuard([this] { QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open"); });
+    openWindow();
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/r.pdf')"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(),
+                              QStringLiteral("Izvještaj je spremljen u %1, ali nema programa koji ga može otvoriti.")
+                                  .arg(QDir::toNativeSeparators(reportPath())),
+                              10000);
+    QCOMPARE(readFile(reportPath()), pdfBody);
 }
 
 QTEST_MAIN(TestReports)

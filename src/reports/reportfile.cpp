@@ -1,5 +1,7 @@
 #include "reportfile.h"
 
+#include "networkproblem.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkReply>
@@ -13,6 +15,7 @@ ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName)
     // a large report in memory.
     reply->setReadBufferSize(1 << 20);
     connect(reply, &QNetworkReply::readyRead, this, &ReportFile::receive);
+    connect(reply, &QNetworkReply::downloadProgress, this, &ReportFile::progress);
     // A reply handed over by the page may already hold data, or be over; the
     // outcome still comes from the event loop, once the caller has connected.
     receive();
@@ -45,7 +48,7 @@ QString ReportFile::problem()
     if (status.isValid() && (code < 200 || code > 299))
         return QStringLiteral("posluzitelj je odgovorio HTTP %1").arg(code);
     if (reply->error() != QNetworkReply::NoError)
-        return reply->errorString();
+        return networkProblem(reply->error(), reply->url(), reply->errorString());
     if (failedToWrite || !file.commit())
         return QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
             .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());

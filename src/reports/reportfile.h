@@ -20,6 +20,7 @@ public:
     ReportFile(QNetworkReply *reply, const QString &fileName);
 
 signals:
+    void progress(qint64 received, qint64 total); // total is -1 while unknown
     void saved(const QString &filePath); // absolute path of the file written
     void failed(const QString &problem); // nothing written; the previous file stays
 

@@ -27,4 +27,6 @@ struct ShellContext
     QString answerReader;           // the program that reads an update answer within the limits
     QByteArray trustedCertificates; // PEM, trusted for updates besides the system's authorities
     UpdateLimits updateLimits;
+    int pageTimeoutMs = 30000;   // a page request that gets nothing for this long fails
+    int retryIntervalMs = 15000; // a page that failed to load is tried again after this long
 };

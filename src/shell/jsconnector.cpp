@@ -20,7 +20,7 @@ void JSConnector::bindToView(QWebView *view)
 
 void JSConnector::attachObject()
 {
-    if (frame)
+    if (frame && available)
         frame->addToJavaScriptWindowObject(QStringLiteral("JSConnector"), this, QWebFrame::QtOwnership);
 }
 

@@ -18,6 +18,9 @@ public:
     // Exposes this object to the view's main frame now and to every document
     // the frame loads later, before that document's own scripts run.
     void bindToView(QWebView *view);
+    // Whether documents loaded from now on get the object; the shell's own
+    // pages do not.
+    void setAvailable(bool available) { this->available = available; }
 
 signals:
     void display_string_received(const QString &displayString);
@@ -32,4 +35,5 @@ private slots:
 
 private:
     QPointer<QWebFrame> frame;
+    bool available = true;
 };

@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "errorpage.h"
 #include "jsconnector.h"
+#include "networkproblem.h"
 #include "outputsetup.h"
 #include "pageoutput.h"
 #include "portoutput.h"
@@ -13,12 +15,15 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTime>
 #include <QUrl>
 #include <QWebFrame>
 #include <QWebPage>
@@ -47,6 +52,17 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     page->setForwardUnsupportedContent(true);
     connect(page, &QWebPage::unsupportedContent, this, &MainWindow::on_webView_unsupportedContent);
     connect(page->networkAccessManager(), &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
+    // A service that takes the connection and then says nothing ends the load.
+    page->networkAccessManager()->setTransferTimeout(context.pageTimeoutMs);
+    connect(page->networkAccessManager(), &QNetworkAccessManager::finished, this,
+            &MainWindow::on_page_request_finished);
+
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &MainWindow::reloadPage);
+    for (const QKeySequence &keys : {QKeySequence(QKeySequence::Refresh), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, &MainWindow::reloadPage);
+    }
 
     btnSettings = new QPushButton;
     btnSettings->setObjectName(QStringLiteral("btnSettings"));
@@ -76,7 +92,9 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     reportManager = new QNetworkAccessManager;
     connect(reportManager, &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
 
-    runStartupUpdateCheck();
+    // From the event loop, once the window is up: the dialog comes over the
+    // window instead of in its place.
+    QTimer::singleShot(0, this, &MainWindow::runStartupUpdateCheck);
 }
 
 MainWindow::~MainWindow()
@@ -92,8 +110,17 @@ MainWindow::~MainWindow()
 
 void MainWindow::on_webView_loadStarted()
 {
+    if (!errorPageLoading) {
+        // A page of the service (or wherever the user went), not ours.
+        errorPageShown = false;
+        retryTimer.stop();
+        jsConnector->setAvailable(true);
+        loadingUrl = ui->webView->page()->mainFrame()->requestedUrl();
+        loadProblem.clear();
+        progressBar->setFormat(loadingUrl.host() + QStringLiteral(" %p%"));
+    }
     progressBar->setMinimum(0);
-    progressBar->setVisible(true);
+    progressBar->setVisible(!errorPageLoading);
 }
 
 void MainWindow::on_webView_loadProgress(int progress)
@@ -103,8 +130,16 @@ void MainWindow::on_webView_loadProgress(int progress)
 
 void MainWindow::on_webView_loadFinished(bool ok)
 {
-    Q_UNUSED(ok) // a failed load still ends the progress display
     progressBar->hide();
+    if (errorPageLoading) {
+        errorPageLoading = false; // the shell's own page: no invoice, no mark
+        return;
+    }
+    if (!ok && !loadProblem.isEmpty()) {
+        // From the event loop: the view is still finishing this load.
+        QMetaObject::invokeMethod(this, &MainWindow::showErrorPage, Qt::QueuedConnection);
+        return;
+    }
 
     // Read the invoice before marking the page, so that the page's scripts see
     // the mark only once the load has ended and the value has been taken.
@@ -113,6 +148,34 @@ void MainWindow::on_webView_loadFinished(bool ok)
     markShownByShell(frame);
     if (!invoice.isEmpty())
         printInvoiceData(invoice);
+}
+
+void MainWindow::on_page_request_finished(QNetworkReply *reply)
+{
+    // Only the page itself: a missing image does not make the page fail.
+    if (reply->error() == QNetworkReply::NoError || reply->url() != loadingUrl || !isUnreachable(reply->error()))
+        return;
+    loadProblem = networkProblem(reply->error(), reply->url(), reply->errorString(), context.pageTimeoutMs);
+    qWarning().noquote() << "Stranica se ne moze ucitati:" << reply->url().toString() << "-" << loadProblem;
+}
+
+void MainWindow::showErrorPage()
+{
+    failedUrl = loadingUrl;
+    errorPageShown = true;
+    errorPageLoading = true;
+    jsConnector->setAvailable(false);
+    ui->webView->setHtml(errorPageHtml(loadProblem, failedUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
+    retryTimer.start(context.retryIntervalMs);
+}
+
+void MainWindow::reloadPage()
+{
+    // On the shell's own page, the page that failed is the one to load again.
+    if (errorPageShown)
+        ui->webView->load(failedUrl);
+    else
+        ui->webView->reload();
 }
 
 void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
@@ -149,6 +212,10 @@ void MainWindow::on_download_report_request_received(const QString &url)
     // Plain concatenation: the page passes a path that starts with "/".
     const QString address = context.serviceOrigin + url;
     qDebug().noquote() << address;
+    if (reportsInFlight.contains(QUrl(address, QUrl::TolerantMode).toString())) {
+        statusBar()->showMessage(tr("Taj se izvještaj već preuzima."), 5000);
+        return;
+    }
 
     // A manager of our own: no cookies or login state of the page go along.
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
@@ -159,9 +226,19 @@ void MainWindow::on_download_report_request_received(const QString &url)
 void MainWindow::saveReport(QNetworkReply *reply)
 {
     const QString address = reply->url().toString();
+    reportsInFlight.insert(address);
     auto *report = new ReportFile(reply, reportFileName);
-    connect(report, &ReportFile::saved, this, &MainWindow::on_report_saved);
+    connect(report, &ReportFile::progress, this, [this](qint64 received, qint64 total) {
+        statusBar()->showMessage(total > 0 ? tr("Preuzimanje izvještaja: %1 %").arg(received * 100 / total)
+                                           : tr("Preuzimanje izvještaja: %1 kB").arg(received / 1024));
+    });
+    connect(report, &ReportFile::saved, this, [this, address](const QString &filePath) {
+        reportsInFlight.remove(address);
+        statusBar()->clearMessage();
+        on_report_saved(filePath);
+    });
     connect(report, &ReportFile::failed, this, [this, address](const QString &problem) {
+        reportsInFlight.remove(address);
         qWarning().noquote() << "Izvjestaj nije preuzet:" << address << "-" << problem;
         statusBar()->showMessage(tr("Izvjestaj nije preuzet: %1").arg(problem), 15000);
     });
@@ -171,7 +248,11 @@ void MainWindow::on_report_saved(const QString &filePath)
 {
     // The desktop handler wants an absolute file address; a bare relative
     // name is not resolved everywhere.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(filePath)))
+        return;
+    const QString where = QDir::toNativeSeparators(filePath);
+    qWarning().noquote() << "Izvjestaj je spremljen, ali ga nema cime otvoriti:" << where;
+    statusBar()->showMessage(tr("Izvještaj je spremljen u %1, ali nema programa koji ga može otvoriti.").arg(where));
 }
 
 void MainWindow::configureOutput()

@@ -4,7 +4,10 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QSslError>
+#include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -43,7 +46,10 @@ private:
     void on_display_string_received(const QString &message);
     void on_download_report_request_received(const QString &url);
     void on_report_saved(const QString &filePath);
+    void on_page_request_finished(QNetworkReply *reply);
     void saveReport(QNetworkReply *reply);
+    void showErrorPage();
+    void reloadPage();
 
     void configureOutput();
     void printInvoiceData(const QString &data);
@@ -59,4 +65,14 @@ private:
     std::unique_ptr<QPrinter> printer;
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
+
+    // The page being loaded, and why it failed when it did.
+    QUrl loadingUrl;
+    QString loadProblem;
+    // The shell's own error page: being loaded, or shown for `failedUrl`.
+    bool errorPageLoading = false;
+    bool errorPageShown = false;
+    QUrl failedUrl;
+    QTimer retryTimer;
+    QSet<QString> reportsInFlight; // addresses, so a second click opens nothing twice
 };

@@ -1,6 +1,7 @@
 #include "updateclient.h"
 
 #include "answerreader.h"
+#include "networkproblem.h"
 #include "updateinstaller.h"
 
 #include <QDebug>
@@ -130,7 +131,8 @@ void UpdateClient::on_check_for_updates_completed()
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        emit checkFailed(reply->errorString());
+        emit checkFailed(networkProblem(reply->error(), reply->url(), reply->errorString(),
+                                        context.updateLimits.transferTimeoutMs));
         return;
     }
 

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebView>
@@ -56,4 +58,22 @@ bool openMainWindow(std::unique_ptr<MainWindow> &window, const ShellContext &con
     if (loadOk)
         *loadOk = loads->first().at(0).toBool();
     return true;
+}
+
+UpdateDialogCloser::UpdateDialogCloser()
+{
+    QObject::connect(&watch, &QTimer::timeout, [this] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        auto *button = dialog ? dialog->findChild<QPushButton *>(QStringLiteral("pushButton")) : nullptr;
+        auto *status = dialog ? dialog->findChild<QLabel *>(QStringLiteral("lblStatus")) : nullptr;
+        if (!button || !status || !button->isEnabled())
+            return;
+        label = status->text();
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<MainWindow *>(widget) && widget->isVisible())
+                windowVisible = true;
+        }
+        dialog->close();
+    });
+    watch.start(20);
 }

@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -28,3 +29,19 @@ bool waitForLoads(QWidget *window, QSignalSpy &loads, int count = 1, int timeout
 // Builds the main window into `window` and waits for its first page load;
 // `loadOk`, when given, gets that load's result.
 bool openMainWindow(std::unique_ptr<MainWindow> &window, const ShellContext &context, bool *loadOk = nullptr);
+
+// Closes the update dialog whenever it waits for its button, as a user
+// would, so that a test can go on past a failed check; the dialog runs its
+// own event loop until then. Notes what the dialog said and whether the main
+// window was showing under it.
+class UpdateDialogCloser
+{
+public:
+    UpdateDialogCloser();
+
+    QString label;              // the dialog's text when it was closed
+    bool windowVisible = false; // a main window was showing under it
+
+private:
+    QTimer watch;
+};

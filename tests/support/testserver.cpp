@@ -26,13 +26,18 @@ TestServer::~TestServer()
     stop();
 }
 
-bool TestServer::start()
+bool TestServer::start(int port)
 {
     if (!server->is_valid())
         return false;
-    boundPort = server->bind_to_any_port("127.0.0.1");
-    if (boundPort <= 0)
+    if (port > 0)
+        boundPort = server->bind_to_port("127.0.0.1", port) ? port : 0;
+    else
+        boundPort = server->bind_to_any_port("127.0.0.1");
+    if (boundPort <= 0) {
+        qWarning("The test server could not listen on 127.0.0.1:%d", port);
         return false;
+    }
     thread = std::thread([this] { server->listen_after_bind(); });
     QDeadlineTimer deadline(5000);
     while (!server->is_running()) {

@@ -45,7 +45,8 @@ public:
     TestServer(const TestServer &) = delete;
     TestServer &operator=(const TestServer &) = delete;
 
-    bool start();
+    // On `port`, or on any free one.
+    bool start(int port = 0);
     void stop();
 
     int port() const { return boundPort; }
