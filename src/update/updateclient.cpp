@@ -208,8 +208,8 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
         t.hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
         transfers.push_back(std::move(transfer));
         if (!t.staged->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            firstFailure = QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
-                               .arg(QDir::toNativeSeparators(t.staged->fileName()), t.staged->errorString());
+            noteFailure(QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
+                            .arg(QDir::toNativeSeparators(t.staged->fileName()), t.staged->errorString()));
             QMetaObject::invokeMethod(this, &UpdateClient::finishUpdate, Qt::QueuedConnection);
             return;
         }
@@ -267,10 +267,21 @@ void UpdateClient::on_download_data(Transfer &transfer)
 
 void UpdateClient::stopTransfer(Transfer &transfer, const QString &problem)
 {
-    if (firstFailure.isEmpty() && !problem.isEmpty())
-        firstFailure = problem;
     if (transfer.reply && !transfer.done)
         transfer.reply->abort(); // finishes the transfer, as a failed one
+    noteFailure(problem);
+}
+
+void UpdateClient::noteFailure(const QString &problem)
+{
+    if (!firstFailure.isEmpty() || problem.isEmpty())
+        return;
+    firstFailure = problem;
+    // The update cannot be installed now: the other files need not arrive.
+    for (const auto &transfer : transfers) {
+        if (transfer->reply && !transfer->done)
+            transfer->reply->abort();
+    }
 }
 
 void UpdateClient::on_download_updates_completed(Transfer &transfer)
@@ -292,16 +303,13 @@ void UpdateClient::on_download_updates_completed(Transfer &transfer)
     qDebug().noquote() << (folder.isEmpty() ? name : folder + QLatin1Char('/') + name);
     // A redirect is not followed; its body is no program file.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError) {
-        if (firstFailure.isEmpty())
-            firstFailure = QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString());
-    } else if (status < 200 || status > 299) {
-        if (firstFailure.isEmpty())
-            firstFailure = QStringLiteral("datoteka %1 nije dohvacena (posluzitelj je odgovorio HTTP %2)").arg(name).arg(status);
-    } else if (!transfer.file.sha256.isEmpty() && transfer.hash->result().toHex() != transfer.file.sha256.toLower().toLatin1()
-               && firstFailure.isEmpty()) {
-        firstFailure = QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name);
-    }
+    if (reply->error() != QNetworkReply::NoError)
+        noteFailure(QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString()));
+    else if (status < 200 || status > 299)
+        noteFailure(QStringLiteral("datoteka %1 nije dohvacena (posluzitelj je odgovorio HTTP %2)").arg(name).arg(status));
+    else if (!transfer.file.sha256.isEmpty()
+             && transfer.hash->result().toHex() != transfer.file.sha256.toLower().toLatin1())
+        noteFailure(QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name));
 
     // From the event loop: the transfers, their timers and replies may then go.
     if (--pendingDownloads == 0)
@@ -313,7 +321,7 @@ void UpdateClient::finishUpdate()
     QList<FetchedFile> files;
     for (const auto &transfer : transfers) {
         files.append({transfer->file.filePath, fileNameOf(transfer->file.downloadUrl), transfer->staged->fileName()});
-        if (transfer->reply) { // never started after a failure
+        if (transfer->reply) { // still running when a file could not be stored
             transfer->reply->disconnect(this);
             transfer->reply->abort();
             transfer->reply->deleteLater();

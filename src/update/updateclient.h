@@ -73,6 +73,7 @@ private:
     QString planningProblem(const QList<UpdateFile> &files) const;
     void downloadUpdates(const QList<UpdateFile> &files);
     void stopTransfer(Transfer &transfer, const QString &problem);
+    void noteFailure(const QString &problem);
     void finishUpdate();
     void refuse(const QString &reason);
     void fail(const QString &reason);
