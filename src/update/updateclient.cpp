@@ -267,9 +267,9 @@ void UpdateClient::on_download_data(Transfer &transfer)
 
 void UpdateClient::stopTransfer(Transfer &transfer, const QString &problem)
 {
+    noteFailure(problem); // first: the abort below reports a failure of its own
     if (transfer.reply && !transfer.done)
         transfer.reply->abort(); // finishes the transfer, as a failed one
-    noteFailure(problem);
 }
 
 void UpdateClient::noteFailure(const QString &problem)
