@@ -152,8 +152,10 @@ void MainWindow::on_webView_loadFinished(bool ok)
 
 void MainWindow::on_page_request_finished(QNetworkReply *reply)
 {
-    // Only the page itself: a missing image does not make the page fail.
-    if (reply->error() == QNetworkReply::NoError || reply->url() != loadingUrl || !isUnreachable(reply->error()))
+    // Only the page itself (where it was sent, or redirected to): a missing
+    // image does not make the page fail.
+    const bool thePage = reply->url() == loadingUrl || reply->url() == ui->webView->page()->mainFrame()->requestedUrl();
+    if (reply->error() == QNetworkReply::NoError || !thePage || !isUnreachable(reply->error()))
         return;
     loadProblem = networkProblem(reply->error(), reply->url(), reply->errorString(), context.pageTimeoutMs);
     qWarning().noquote() << "Stranica se ne moze ucitati:" << reply->url().toString() << "-" << loadProblem;
@@ -181,7 +183,13 @@ void MainWindow::reloadPage()
 void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
 {
     // The reply is ours from here on; the page keeps showing what it showed.
-    saveReport(reply);
+    if (reportsInFlight.contains(reply->url().toString())) {
+        reply->abort();
+        reply->deleteLater();
+        statusBar()->showMessage(tr("Taj se izvještaj već preuzima."), 5000);
+    } else {
+        saveReport(reply);
+    }
     ui->webView->stop();
 }
 
