@@ -163,11 +163,10 @@ void MainWindow::on_page_request_finished(QNetworkReply *reply)
 
 void MainWindow::showErrorPage()
 {
-    failedUrl = loadingUrl;
     errorPageShown = true;
     errorPageLoading = true;
     jsConnector->setAvailable(false);
-    ui->webView->setHtml(errorPageHtml(loadProblem, failedUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
+    ui->webView->setHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
     retryTimer.start(context.retryIntervalMs);
 }
 
@@ -175,7 +174,7 @@ void MainWindow::reloadPage()
 {
     // On the shell's own page, the page that failed is the one to load again.
     if (errorPageShown)
-        ui->webView->load(failedUrl);
+        ui->webView->load(loadingUrl);
     else
         ui->webView->reload();
 }

@@ -66,13 +66,13 @@ private:
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
 
-    // The page being loaded, and why it failed when it did.
+    // The page being loaded (or that failed, while the error page shows), and
+    // why it failed when it did.
     QUrl loadingUrl;
     QString loadProblem;
-    // The shell's own error page: being loaded, or shown for `failedUrl`.
+    // The shell's own error page: being loaded, or shown for `loadingUrl`.
     bool errorPageLoading = false;
     bool errorPageShown = false;
-    QUrl failedUrl;
     QTimer retryTimer;
     QSet<QString> reportsInFlight; // addresses, so a second click opens nothing twice
 };

@@ -236,7 +236,7 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
 
 void UpdateClient::on_download_data(Transfer &transfer)
 {
-    if (transfer.done || !transfer.reply || !transfer.reply->isOpen())
+    if (!transfer.reply || !transfer.reply->isOpen())
         return;
     const qint64 limit = context.updateLimits.updateBytes;
     const QString name = fileNameOf(transfer.file.downloadUrl);
@@ -268,7 +268,7 @@ void UpdateClient::on_download_data(Transfer &transfer)
 void UpdateClient::stopTransfer(Transfer &transfer, const QString &problem)
 {
     noteFailure(problem); // first: the abort below reports a failure of its own
-    if (transfer.reply && !transfer.done)
+    if (transfer.reply)
         transfer.reply->abort(); // finishes the transfer, as a failed one
 }
 
@@ -279,17 +279,16 @@ void UpdateClient::noteFailure(const QString &problem)
     firstFailure = problem;
     // The update cannot be installed now: the other files need not arrive.
     for (const auto &transfer : transfers) {
-        if (transfer->reply && !transfer->done)
+        if (transfer->reply)
             transfer->reply->abort();
     }
 }
 
 void UpdateClient::on_download_updates_completed(Transfer &transfer)
 {
-    if (transfer.done)
+    if (!transfer.reply)
         return;
     on_download_data(transfer);
-    transfer.done = true;
     transfer.timeLimit->stop();
     transfer.staged->close();
     QNetworkReply *reply = transfer.reply;

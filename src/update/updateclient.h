@@ -58,8 +58,7 @@ private:
         std::unique_ptr<QFile> staged;
         std::unique_ptr<QCryptographicHash> hash;
         std::unique_ptr<QTimer> timeLimit;
-        qint64 received = 0;
-        bool done = false;
+        qint64 received = 0; // the reply goes (null) once the transfer is over
     };
 
     void on_check_data();

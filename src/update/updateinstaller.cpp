@@ -98,8 +98,9 @@ bool undo(const QString &programDir, const InstallPlan &plan)
         if (!FileReplace::replace(movedAside, target)) {
             qWarning().noquote() << "Datoteka" << target << "se ne moze vratiti iz" << movedAside;
             complete = false;
-        } else if (aside.exists()) {
-            QFile::remove(movedAside); // a second link to the file now back in place
+        } else {
+            // Left only where it was a second link to the file now back in place.
+            QFile::remove(movedAside);
         }
     }
     // Deepest first; a folder that is not empty stays.

@@ -22,16 +22,8 @@ QString shellMarker(QWidget *window)
 
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads)
 {
-    loads.reset();
-    QTimer::singleShot(0, [&loads] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<MainWindow *>(widget) && !loads)
-                loads = std::make_unique<QSignalSpy>(webViewOf(widget), &QWebView::loadFinished);
-        }
-    });
     auto window = std::make_unique<MainWindow>(context);
-    if (!loads)
-        loads = std::make_unique<QSignalSpy>(webViewOf(window.get()), &QWebView::loadFinished);
+    loads = std::make_unique<QSignalSpy>(webViewOf(window.get()), &QWebView::loadFinished);
     return window;
 }
 

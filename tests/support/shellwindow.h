@@ -17,9 +17,8 @@ QWebView *webViewOf(QWidget *window);
 // the page has none.
 QString shellMarker(QWidget *window);
 
-// Builds the main window with a spy on its page loads from the very first
-// one: that load can end while the start-up update dialog still runs inside
-// the constructor, before a spy made afterwards would exist.
+// Builds the main window with a spy on its page loads; the constructor runs
+// no event loop, so the spy sees the very first load.
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads);
 
 // Waits until `count` loads have finished; when they have not within
