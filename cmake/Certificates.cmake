@@ -20,3 +20,25 @@ function(velmor_make_certificate dir)
         message(FATAL_ERROR "openssl could not make a certificate in ${dir}")
     endif()
 endfunction()
+
+# Makes an Ed25519 key pair for signing update answers in DIR
+# (DIR/update-key.pem, private; DIR/update-public.pem) unless it is there.
+function(velmor_make_signing_key dir)
+    if(EXISTS "${dir}/update-key.pem" AND EXISTS "${dir}/update-public.pem")
+        return()
+    endif()
+    find_program(OPENSSL_EXECUTABLE openssl)
+    if(NOT OPENSSL_EXECUTABLE)
+        message(FATAL_ERROR "openssl is needed to make the signing key")
+    endif()
+    file(MAKE_DIRECTORY "${dir}")
+    execute_process(
+        COMMAND "${OPENSSL_EXECUTABLE}" genpkey -algorithm ed25519 -out update-key.pem
+        WORKING_DIRECTORY "${dir}" RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
+    execute_process(
+        COMMAND "${OPENSSL_EXECUTABLE}" pkey -in update-key.pem -pubout -out update-public.pem
+        WORKING_DIRECTORY "${dir}" RESULT_VARIABLE exported OUTPUT_QUIET ERROR_QUIET)
+    if(NOT made EQUAL 0 OR NOT exported EQUAL 0)
+        message(FATAL_ERROR "openssl could not make a signing key in ${dir}")
+    endif()
+endfunction()

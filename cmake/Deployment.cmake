@@ -1,12 +1,18 @@
 # Adds an object library TARGET that defines deploymentContext() for the
 # service HOST, trusting the certificates of the PEM file (none when PEM is
-# empty) for updates besides the system's.
-function(velmor_add_deployment_library target host pem)
+# empty) besides the system's, and requiring update answers signed with the
+# key of the public key file UPDATE_KEY (unsigned ones pass when it is empty).
+function(velmor_add_deployment_library target host pem update_key)
     set(SERVICE_HOST "${host}")
     set(PEM_TEXT "")
     if(pem)
         file(READ "${pem}" PEM_TEXT)
         set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${pem}")
+    endif()
+    set(UPDATE_KEY_TEXT "")
+    if(update_key)
+        file(READ "${update_key}" UPDATE_KEY_TEXT)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${update_key}")
     endif()
     set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
     configure_file("${PROJECT_SOURCE_DIR}/src/app/deployment.cpp.in" "${out}" @ONLY)

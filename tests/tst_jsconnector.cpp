@@ -13,7 +13,25 @@ class TestJSConnector : public QObject
 private slots:
     void callsFromThePage_data();
     void callsFromThePage();
+    void onlyServiceDocumentsGetIt_data();
+    void onlyServiceDocumentsGetIt();
+    void pageCannotHarmTheShell();
 };
+
+namespace {
+
+const QUrl service(QStringLiteral("https://service.example"));
+const QUrl mainAddress(QStringLiteral("https://app.example:8443/start"));
+
+// Loads `body` as a document of `base` and waits until it has loaded.
+bool loadPage(QWebView &view, const QString &body, const QUrl &base)
+{
+    QSignalSpy loaded(&view, &QWebView::loadFinished);
+    view.setHtml(QStringLiteral("<html><body>") + body + QStringLiteral("</body></html>"), base);
+    return !loaded.isEmpty() || loaded.wait(5000);
+}
+
+} // namespace
 
 void TestJSConnector::callsFromThePage_data()
 {
@@ -48,13 +66,11 @@ void TestJSConnector::callsFromThePage()
 
     QWebView view;
     JSConnector connector;
-    connector.bindToView(&view);
+    connector.bindToView(&view, {service});
     QSignalSpy displaySpy(&connector, &JSConnector::display_string_received);
     QSignalSpy reportSpy(&connector, &JSConnector::download_report_request_received);
-    QSignalSpy loaded(&view, &QWebView::loadFinished);
 
-    view.setHtml(QStringLiteral("<html><body><script>") + script + QStringLiteral("</script></body></html>"));
-    QTRY_VERIFY(!loaded.isEmpty());
+    QVERIFY(loadPage(view, QStringLiteral("<script>") + script + QStringLiteral("</script>"), service));
 
     QStringList gotDisplayed, gotReports;
     for (const QList<QVariant> &args : displaySpy)
@@ -63,6 +79,58 @@ void TestJSConnector::callsFromThePage()
         gotReports << args.at(0).toString();
     QCOMPARE(gotDisplayed, displayed);
     QCOMPARE(gotReports, reports);
+}
+
+void TestJSConnector::onlyServiceDocumentsGetIt_data()
+{
+    QTest::addColumn<QUrl>("document");
+    QTest::addColumn<QString>("seen");
+
+    QTest::newRow("service page") << QUrl(QStringLiteral("https://service.example/invoices")) << "object";
+    QTest::newRow("service, port written out") << QUrl(QStringLiteral("https://service.example:443/x")) << "object";
+    QTest::newRow("main address's origin") << QUrl(QStringLiteral("https://app.example:8443/other")) << "object";
+    QTest::newRow("another host") << QUrl(QStringLiteral("https://elsewhere.example/")) << "undefined";
+    QTest::newRow("service host, other port") << QUrl(QStringLiteral("https://service.example:8443/")) << "undefined";
+    QTest::newRow("service host over http") << QUrl(QStringLiteral("http://service.example/")) << "undefined";
+    QTest::newRow("a page of no address") << QUrl() << "undefined";
+}
+
+void TestJSConnector::onlyServiceDocumentsGetIt()
+{
+    QFETCH(QUrl, document);
+    QFETCH(QString, seen);
+
+    QWebView view;
+    JSConnector connector;
+    connector.bindToView(&view, {service, mainAddress});
+    QVERIFY(loadPage(view, QStringLiteral("<script>document.title = typeof JSConnector;</script>"), document));
+    QCOMPARE(view.title(), seen);
+}
+
+void TestJSConnector::pageCannotHarmTheShell()
+{
+    QWebView view;
+    auto *connector = new JSConnector(&view);
+    QPointer<JSConnector> alive(connector);
+    connector->bindToView(&view, {service});
+    QSignalSpy displaySpy(connector, &JSConnector::display_string_received);
+
+    // Everything a QObject offers a script, tried on what the page was given.
+    const QString hostile = QStringLiteral(
+        "<script>var b = JSConnector;"
+        "['destroyed', 'objectNameChanged', 'deleteLater'].forEach(function (name) {"
+        "  try { if (b[name].connect) b[name].connect(function () {}); b[name](); } catch (e) {} });"
+        "try { b.objectName = 'taken'; } catch (e) {}"
+        "document.title = ['display_string_received', 'download_report_request_received', 'attachObject',"
+        " 'bindToView'].filter(function (name) { return name in b; }).join(',') || 'none';</script>");
+    QVERIFY(loadPage(view, hostile, service));
+    QCOMPARE(view.title(), QStringLiteral("none")); // nothing of the shell's own
+    QTest::qWait(50); // the deferred delete runs
+
+    QVERIFY(alive);
+    QCOMPARE(connector->objectName(), QString());
+    QVERIFY(loadPage(view, QStringLiteral("<script>JSConnector.displayString('still here')</script>"), service));
+    QCOMPARE(displaySpy.count(), 1);
 }
 
 QTEST_MAIN(TestJSConnector)

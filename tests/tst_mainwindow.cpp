@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWebFrame>
@@ -22,9 +23,9 @@
 namespace {
 
 // A page that tells the server what its own script sees as JSConnector.
-QByteArray reportingPage(const QByteArray &name)
+QByteArray reportingPage(const QByteArray &name, const QByteArray &extra = QByteArray())
 {
-    return "<html><body><p>" + name + "</p><script>"
+    return "<html><body><p>" + name + "</p>" + extra + "<script>"
            "var probe = new Image();"
            "probe.src = '/seen?page=" + name + "&type=' + typeof JSConnector;"
            "</script></body></html>";
@@ -49,7 +50,8 @@ private slots:
 
     void loadsStartAddress_data();
     void loadsStartAddress();
-    void bridgeInEveryDocument();
+    void bridgeOnlyForTheService();
+    void certificateTrustedOnFirstUse();
     void progressBarFollowsLoads();
     void noContextMenu();
     void updateCheckOverTheWindow_data();
@@ -85,7 +87,9 @@ void TestMainWindow::initTestCase()
     QVERIFY(otherSite.start());
     service.html("/accounts/login", reportingPage("login"));
     service.html("/next", reportingPage("next"));
-    otherSite.html("/elsewhere", reportingPage("elsewhere"));
+    otherSite.html("/elsewhere", reportingPage("elsewhere", "<input type='hidden' id='IsShell' value='false'>"
+                                                            "<input type='hidden' id='PrintInvoiceDataHTML' "
+                                                            "value='&lt;p&gt;Račun&lt;/p&gt;'>"));
     service.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
 }
 
@@ -132,23 +136,76 @@ void TestMainWindow::loadsStartAddress()
     QCOMPARE(unexpected.requestsTo("/accounts/login").size(), 0);
 }
 
-void TestMainWindow::bridgeInEveryDocument()
+void TestMainWindow::bridgeOnlyForTheService()
 {
+    LogCapture log;
     window = newWindow();
     QVERIFY(service.waitForRequests("/seen", 1));
 
-    // a navigation on the same site, then to another site, then a reload
+    // a navigation on the same site, then a link to another site that leaves
+    // an invoice, then a reload there
     webView()->setUrl(QUrl(service.url(QStringLiteral("/next"))));
     QVERIFY(service.waitForRequests("/seen", 2));
     webView()->setUrl(QUrl(otherSite.url(QStringLiteral("/elsewhere"))));
     QVERIFY(otherSite.waitForRequests("/seen", 1));
     webView()->reload();
     QVERIFY(otherSite.waitForRequests("/seen", 2));
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("stranica nije sa servisa")), 2, 5000);
 
-    QList<RecordedRequest> seen = service.requestsTo("/seen") + otherSite.requestsTo("/seen");
-    QCOMPARE(seen.size(), 4);
-    for (const RecordedRequest &request : seen)
+    for (const RecordedRequest &request : service.requestsTo("/seen"))
         QCOMPARE(seenType(request), QByteArray("object"));
+    for (const RecordedRequest &request : otherSite.requestsTo("/seen"))
+        QCOMPARE(seenType(request), QByteArray("undefined"));
+    QCOMPARE(shellMarker(window.get()), QStringLiteral("false")); // not marked, not printed
+}
+
+void TestMainWindow::certificateTrustedOnFirstUse()
+{
+    // One address, three servers in turn: the first two with the same
+    // certificate nothing vouches for, the third with another one.
+    TestServer first(TestServer::Https, QStringLiteral(UNTRUSTED_CERT_DIR));
+    QVERIFY(first.start());
+    const int port = first.port();
+    const QByteArray page = "<html><body><script>"
+                            "var x = new XMLHttpRequest(); x.open('GET', '/data', false); x.send();"
+                            "new Image().src = '/seen?xhr=' + x.status;"
+                            "JSConnector.downloadReport('/report');</script></body></html>";
+    auto serve = [&page](TestServer &server) {
+        server.html("/accounts/login", page);
+        server.content("/data", "ok", "text/plain");
+        server.content("/report", "%PDF report", "application/pdf");
+    };
+    serve(first);
+    LogCapture log;
+    UpdateDialogCloser closer; // the update check trusts no first use: it fails and waits
+    const QString trustFile = QStringLiteral("trusted-hosts.ini");
+    const QString hostLine = QStringLiteral("127.0.0.1:%1=").arg(port);
+
+    for (int round = 1; round <= 2; ++round) {
+        window = newWindowWith(testContext(first.origin()));
+        QVERIFY(first.waitForRequests("/seen", round));
+        // The synchronous request went out already trusting the certificate.
+        QCOMPARE(first.requestsTo("/seen").last().target, QByteArray("/seen?xhr=200"));
+        QVERIFY(first.waitForRequests("/report", round));
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(QStringLiteral("report.pdf")), QByteArray("%PDF report"), 5000);
+        QVERIFY2(QString::fromLatin1(readFile(trustFile)).contains(hostLine), readFile(trustFile).constData());
+        QCOMPARE(log.count(QStringLiteral("prihvaćen je pri prvoj uporabi")), 1);
+        window.reset();
+    }
+    first.stop();
+    QFile::remove(QStringLiteral("report.pdf"));
+
+    TestServer changed(TestServer::Https, QStringLiteral(OTHER_UNTRUSTED_CERT_DIR));
+    QVERIFY(changed.start(port));
+    serve(changed);
+    window = newWindowWith(testContext(changed.origin()));
+    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("nije onaj koji je zapamćen")), 10000);
+    const QString shown = pageText();
+    QVERIFY2(shown.count(QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))) == 2, qPrintable(shown));
+    QVERIFY2(shown.contains(QStringLiteral("127.0.0.1:%1").arg(port)), qPrintable(shown));
+    QTest::qWait(300);
+    QCOMPARE(changed.requests().size(), 0); // not even the page's request got through
+    QVERIFY(!QFile::exists(QStringLiteral("report.pdf")));
 }
 
 void TestMainWindow::progressBarFollowsLoads()

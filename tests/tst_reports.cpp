@@ -51,6 +51,8 @@ private slots:
     void fetchesServiceOriginAndPath();
     void leavesPageCookiesBehind();
     void followsServiceOriginNotMainUrl();
+    void staysOnTheService_data();
+    void staysOnTheService();
     void failureKeepsPreviousReport_data();
     void failureKeepsPreviousReport();
     void unsupportedContentSaved();
@@ -182,6 +184,34 @@ void TestReports::followsServiceOriginNotMainUrl()
     QCOMPARE(service.requestsTo("/reports/r.pdf").size(), 1);
     QCOMPARE(otherSite.requestsTo("/reports/r.pdf").size(), 0);
     QCOMPARE(readFile(reportPath()), pdfBody);
+}
+
+void TestReports::staysOnTheService_data()
+{
+    QTest::addColumn<QString>("path"); // %O: the other server's host and port
+
+    QTest::newRow("user info before another host") << QStringLiteral("@%O/x");
+    QTest::newRow("network path") << QStringLiteral("//%O/x");
+    QTest::newRow("whole address") << QStringLiteral("https://%O/x");
+    QTest::newRow("no leading slash") << QStringLiteral("x");
+}
+
+void TestReports::staysOnTheService()
+{
+    QFETCH(QString, path);
+    otherSite.content("/x", pdfBody, "application/pdf");
+    openWindow();
+    LogCapture log;
+    path.replace(QLatin1String("%O"), QUrl(otherSite.origin()).authority());
+    callPage(QStringLiteral("JSConnector.downloadReport('%1')").arg(path));
+
+    QVERIFY2(window->statusBar()->currentMessage().contains(QStringLiteral("ne vodi na servis")),
+             qPrintable(window->statusBar()->currentMessage()));
+    QVERIFY(log.contains(QStringLiteral("Izvjestaj odbijen")));
+    QTest::qWait(200); // a request, had one gone out, would be there by now
+    QCOMPARE(otherSite.requests().size(), 0);
+    QCOMPARE(service.requestsTo("/x").size(), 0);
+    QVERIFY(desktop.opened.isEmpty());
 }
 
 void TestReports::failureKeepsPreviousReport_data()

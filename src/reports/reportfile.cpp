@@ -1,6 +1,7 @@
 #include "reportfile.h"
 
 #include "networkproblem.h"
+#include "trustingnetworkmanager.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,6 +48,9 @@ QString ReportFile::problem()
     const int code = status.toInt();
     if (status.isValid() && (code < 200 || code > 299))
         return QStringLiteral("posluzitelj je odgovorio HTTP %1").arg(code);
+    const QString refused = TrustingNetworkManager::refusal(reply);
+    if (!refused.isEmpty())
+        return refused;
     if (reply->error() != QNetworkReply::NoError)
         return networkProblem(reply->error(), reply->url(), reply->errorString());
     if (failedToWrite || !file.commit())

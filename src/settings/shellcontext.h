@@ -25,7 +25,9 @@ struct ShellContext
     QString settingsFile;           // settings.ini; a relative path is taken from the working directory
     QString programDir;             // the folder whose files an update replaces
     QString answerReader;           // the program that reads an update answer within the limits
-    QByteArray trustedCertificates; // PEM, trusted for updates besides the system's authorities
+    QString trustedHostsFile;       // certificates trusted on first use; beside settings.ini
+    QByteArray trustedCertificates; // PEM, trusted besides the system's authorities
+    QByteArray updatePublicKey;     // PEM (Ed25519); when set, update answers must be signed with its key
     UpdateLimits updateLimits;
     int pageTimeoutMs = 30000;   // a page request that gets nothing for this long fails
     int retryIntervalMs = 15000; // a page that failed to load is tried again after this long

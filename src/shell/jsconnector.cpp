@@ -1,27 +1,77 @@
 #include "jsconnector.h"
 
+#include <QDebug>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
+
+namespace {
+
+// The object one document sees. The script engine owns it and may drop it
+// with the document; the page may even delete it: the connector it calls is
+// only looked at through a guarded pointer.
+class PageBridge final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PageBridge(JSConnector *connector)
+        : connector(connector)
+    {
+    }
+
+public slots:
+    void displayString(const QString &string)
+    {
+        if (connector)
+            connector->displayString(string);
+    }
+    void downloadReport(const QString &url)
+    {
+        if (connector)
+            connector->downloadReport(url);
+    }
+
+private:
+    QPointer<JSConnector> connector;
+};
+
+} // namespace
 
 JSConnector::JSConnector(QObject *parent)
     : QObject(parent)
 {
 }
 
-void JSConnector::bindToView(QWebView *view)
+void JSConnector::bindToView(QWebView *view, const QList<QUrl> &origins)
 {
     frame = view->page()->mainFrame();
+    this->origins = origins;
     attachObject();
     // The frame clears its window object for every new document; attach again
     // each time so that reloads and navigations keep the bridge.
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &JSConnector::attachObject);
 }
 
+bool JSConnector::isFromOrigins(const QUrl &url, const QList<QUrl> &origins)
+{
+    for (const QUrl &origin : origins) {
+        if (url.scheme().compare(origin.scheme(), Qt::CaseInsensitive) == 0
+            && url.host().compare(origin.host(), Qt::CaseInsensitive) == 0
+            && url.port(origin.scheme() == QLatin1String("https") ? 443 : 80)
+                == origin.port(origin.scheme() == QLatin1String("https") ? 443 : 80))
+            return true;
+    }
+    return false;
+}
+
 void JSConnector::attachObject()
 {
-    if (frame && available)
-        frame->addToJavaScriptWindowObject(QStringLiteral("JSConnector"), this, QWebFrame::QtOwnership);
+    // Another site's page, or the shell's own, gets nothing.
+    if (!frame || !isFromOrigins(frame->url(), origins))
+        return;
+    frame->addToJavaScriptWindowObject(QStringLiteral("JSConnector"), new PageBridge(this),
+                                       QWebFrame::ScriptOwnership);
 }
 
 void JSConnector::displayString(const QString &string)
@@ -34,3 +84,5 @@ void JSConnector::downloadReport(const QString &url)
 {
     emit download_report_request_received(url);
 }
+
+#include "jsconnector.moc"

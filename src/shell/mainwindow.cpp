@@ -7,10 +7,12 @@
 #include "outputsetup.h"
 #include "pageoutput.h"
 #include "portoutput.h"
+#include "reportaddress.h"
 #include "reportfile.h"
 #include "serialport.h"
 #include "settings.h"
 #include "settingsfile.h"
+#include "trustingnetworkmanager.h"
 #include "updates.h"
 
 #include <QDebug>
@@ -25,6 +27,7 @@
 #include <QStatusBar>
 #include <QTime>
 #include <QUrl>
+#include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
@@ -51,7 +54,10 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     QWebPage *page = ui->webView->page();
     page->setForwardUnsupportedContent(true);
     connect(page, &QWebPage::unsupportedContent, this, &MainWindow::on_webView_unsupportedContent);
-    connect(page->networkAccessManager(), &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
+    // Certificates the system does not vouch for are trusted on first use,
+    // per host, and refused when they change afterwards.
+    page->setNetworkAccessManager(
+        new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this));
     // A service that takes the connection and then says nothing ends the load.
     page->networkAccessManager()->setTransferTimeout(context.pageTimeoutMs);
     connect(page->networkAccessManager(), &QNetworkAccessManager::finished, this,
@@ -77,20 +83,25 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     progressBar->setRange(0, 100);
     statusBar()->addWidget(progressBar, 1);
 
+    const StartupSettings startup = SettingsFile(context.settingsFile).startup(context.serviceOrigin);
+    timeout = startup.timeout;
+    // Only the service's own pages (and those of the configured main address)
+    // may ask the shell for anything or have their invoices printed.
+    serviceOrigins = {QUrl(context.serviceOrigin, QUrl::TolerantMode), QUrl(startup.mainUrl, QUrl::TolerantMode)};
+
     jsConnector = new JSConnector;
-    jsConnector->bindToView(ui->webView);
+    jsConnector->bindToView(ui->webView, serviceOrigins);
     connect(jsConnector, &JSConnector::display_string_received, this, &MainWindow::on_display_string_received);
     connect(jsConnector, &JSConnector::download_report_request_received, this,
             &MainWindow::on_download_report_request_received);
 
     configureOutput();
 
-    const StartupSettings startup = SettingsFile(context.settingsFile).startup(context.serviceOrigin);
-    timeout = startup.timeout;
     page->mainFrame()->setUrl(QUrl(startup.mainUrl, QUrl::TolerantMode));
 
-    reportManager = new QNetworkAccessManager;
-    connect(reportManager, &QNetworkAccessManager::sslErrors, this, &MainWindow::on_ssl_error);
+    // Managers of their own: no cookies or login state of the page go along.
+    reportManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates);
+    printManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this);
 
     // From the event loop, once the window is up: the dialog comes over the
     // window instead of in its place.
@@ -114,7 +125,6 @@ void MainWindow::on_webView_loadStarted()
         // A page of the service (or wherever the user went), not ours.
         errorPageShown = false;
         retryTimer.stop();
-        jsConnector->setAvailable(true);
         loadingUrl = ui->webView->page()->mainFrame()->requestedUrl();
         loadProblem.clear();
         progressBar->setFormat(loadingUrl.host() + QStringLiteral(" %p%"));
@@ -144,6 +154,13 @@ void MainWindow::on_webView_loadFinished(bool ok)
     // Read the invoice before marking the page, so that the page's scripts see
     // the mark only once the load has ended and the value has been taken.
     QWebFrame *frame = ui->webView->page()->mainFrame();
+    if (!JSConnector::isFromOrigins(frame->url(), serviceOrigins)) {
+        // Another site's page prints nothing, whatever it leaves.
+        if (!frame->findFirstElement(QStringLiteral("#PrintInvoiceData, #PrintInvoiceDataHTML")).isNull())
+            qWarning().noquote() << "Racun na stranici" << frame->url().toString(QUrl::RemoveUserInfo)
+                                 << "nije ispisan: stranica nije sa servisa";
+        return;
+    }
     const QString invoice = readInvoice(frame, useSerialPort);
     markShownByShell(frame);
     if (!invoice.isEmpty())
@@ -155,7 +172,14 @@ void MainWindow::on_page_request_finished(QNetworkReply *reply)
     // Only the page itself (where it was sent, or redirected to): a missing
     // image does not make the page fail.
     const bool thePage = reply->url() == loadingUrl || reply->url() == ui->webView->page()->mainFrame()->requestedUrl();
-    if (reply->error() == QNetworkReply::NoError || !thePage || !isUnreachable(reply->error()))
+    if (!thePage)
+        return;
+    const QString refused = TrustingNetworkManager::refusal(reply);
+    if (!refused.isEmpty()) {
+        loadProblem = refused; // already logged, with the address
+        return;
+    }
+    if (reply->error() == QNetworkReply::NoError || !isUnreachable(reply->error()))
         return;
     loadProblem = networkProblem(reply->error(), reply->url(), reply->errorString(), context.pageTimeoutMs);
     qWarning().noquote() << "Stranica se ne moze ucitati:" << reply->url().toString() << "-" << loadProblem;
@@ -165,7 +189,6 @@ void MainWindow::showErrorPage()
 {
     errorPageShown = true;
     errorPageLoading = true;
-    jsConnector->setAvailable(false);
     ui->webView->setHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
     retryTimer.start(context.retryIntervalMs);
 }
@@ -192,14 +215,6 @@ void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
     ui->webView->stop();
 }
 
-void MainWindow::on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errlist)
-{
-    Q_UNUSED(errlist)
-    // The service is reached over certificates the desktop may not trust
-    // (self-signed, expired); pages load regardless.
-    reply->ignoreSslErrors();
-}
-
 void MainWindow::on_btnSettings_clicked()
 {
     auto *dialog = new Settings(context, this);
@@ -216,16 +231,22 @@ void MainWindow::on_display_string_received(const QString &message)
 
 void MainWindow::on_download_report_request_received(const QString &url)
 {
-    // Plain concatenation: the page passes a path that starts with "/".
-    const QString address = context.serviceOrigin + url;
-    qDebug().noquote() << address;
-    if (reportsInFlight.contains(QUrl(address, QUrl::TolerantMode).toString())) {
+    // Reports come from the service and nowhere else: whatever the page
+    // passes is a path on it.
+    QString problem;
+    const QUrl address = reportAddress(context.serviceOrigin, url, &problem);
+    if (!address.isValid()) {
+        qWarning().noquote() << "Izvjestaj odbijen:" << problem;
+        statusBar()->showMessage(tr("Izvještaj nije preuzet: %1").arg(problem), 15000);
+        return;
+    }
+    qDebug().noquote() << address.toString();
+    if (reportsInFlight.contains(address.toString())) {
         statusBar()->showMessage(tr("Taj se izvještaj već preuzima."), 5000);
         return;
     }
 
-    // A manager of our own: no cookies or login state of the page go along.
-    QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
+    QNetworkRequest request(address);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     saveReport(reportManager->get(request));
 }
@@ -276,7 +297,7 @@ void MainWindow::printInvoiceData(const QString &data)
     if (useSerialPort) {
         result = writeInvoiceToPort(*serialPort, data);
     } else {
-        const std::unique_ptr<QWebView> view = renderInvoice(data, timeout);
+        const std::unique_ptr<QWebView> view = renderInvoice(data, timeout, printManager);
         // The settings dialog may have replaced the printer during the wait:
         // print on the one that is current now.
         result = printInvoice(*view, *printer);

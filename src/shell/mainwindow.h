@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSet>
-#include <QSslError>
 #include <QTimer>
 #include <QUrl>
 
@@ -41,7 +40,6 @@ private:
     // Connected explicitly; kept out of the slot table so that binding the
     // form by name does not go looking for widgets they do not belong to.
     void on_webView_unsupportedContent(QNetworkReply *reply);
-    void on_ssl_error(QNetworkReply *reply, const QList<QSslError> &errlist);
     void on_btnSettings_clicked();
     void on_display_string_received(const QString &message);
     void on_download_report_request_received(const QString &url);
@@ -58,6 +56,8 @@ private:
     Ui::MainWindow *ui;
     ShellContext context;
     QNetworkAccessManager *reportManager = nullptr;
+    QNetworkAccessManager *printManager = nullptr; // what a printed invoice's images and styles come through
+    QList<QUrl> serviceOrigins; // the service's, and the main address's
     int timeout = 500;
     QProgressBar *progressBar = nullptr;
     QPushButton *btnSettings = nullptr;

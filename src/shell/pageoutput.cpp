@@ -39,11 +39,12 @@ std::unique_ptr<QPrinter> makePrinter(const QString &name)
     return std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
 }
 
-std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs)
+std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNetworkAccessManager *network)
 {
     // A view of its own: it shares neither page nor network access with the
     // main view, and is never shown.
     auto view = std::make_unique<QWebView>();
+    view->page()->setNetworkAccessManager(network);
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QNetworkAccessManager;
 class QPrinter;
 class QWebFrame;
 class QWebView;
@@ -25,8 +26,9 @@ void markShownByShell(QWebFrame *frame);
 std::unique_ptr<QPrinter> makePrinter(const QString &name);
 
 // Renders the HTML invoice in a hidden view and waits for it to load, for at
-// most `timeoutMs` (no limit when negative). Runs a nested event loop.
-std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs);
+// most `timeoutMs` (no limit when negative). Its images and styles come
+// through `network`. Runs a nested event loop.
+std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNetworkAccessManager *network);
 
 // Prints what the view holds, without a dialog.
 OutputResult printInvoice(QWebView &view, QPrinter &printer);

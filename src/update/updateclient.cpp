@@ -1,7 +1,9 @@
 #include "updateclient.h"
 
 #include "answerreader.h"
+#include "answersignature.h"
 #include "networkproblem.h"
+#include "trustingnetworkmanager.h"
 #include "updateinstaller.h"
 
 #include <QDebug>
@@ -31,7 +33,7 @@ UpdateClient::UpdateClient(const ShellContext &context, QObject *parent)
     : QObject(parent)
     , context(context)
     , settings(context.settingsFile)
-    , trusted(QSslCertificate::fromData(context.trustedCertificates, QSsl::Pem))
+    , trusted(trustedAuthorities(context.trustedCertificates))
     , networkManager(new QNetworkAccessManager)
 {
 }
@@ -57,7 +59,7 @@ QNetworkRequest UpdateClient::request(const QString &address) const
     // The answer decides what code runs next: its certificate is checked,
     // against the system's authorities and the ones the build trusts.
     QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-    ssl.addCaCertificates(trusted);
+    ssl.setCaCertificates(trusted);
     request.setSslConfiguration(ssl);
     return request;
 }
@@ -136,12 +138,24 @@ void UpdateClient::on_check_for_updates_completed()
         return;
     }
 
+    // With a key, who made the answer counts, not where it came from; a
+    // forged one is not even read.
+    const QByteArray body = reply->readAll();
+    QString signatureProblem;
+    if (!context.updatePublicKey.isEmpty()
+        && !answerSignatureValid(context.updatePublicKey, body, reply->rawHeader("X-Update-Signature"),
+                                 &signatureProblem)) {
+        qWarning().noquote() << "Potpis odgovora o azuriranju:" << signatureProblem;
+        refuse(QStringLiteral("Odgovor o ažuriranju nije ispravno potpisan"));
+        return;
+    }
+
     answerReader = new AnswerReader(context.answerReader, context.updateLimits);
     connect(answerReader, &AnswerReader::done, this, &UpdateClient::on_answer_read);
     connect(answerReader, &AnswerReader::failed, this, [this](const QString &why) {
         refuse(QStringLiteral("odgovor provjere se ne moze procitati: ") + why);
     });
-    answerReader->read(reply->readAll());
+    answerReader->read(body);
 }
 
 void UpdateClient::on_answer_read(const UpdateAnswer &answer)
@@ -169,6 +183,12 @@ void UpdateClient::on_answer_read(const UpdateAnswer &answer)
     }
 
     QString refusal = refusalReason(answer.files);
+    // The signature covers the files only through their digests.
+    for (int i = 0; refusal.isEmpty() && !context.updatePublicKey.isEmpty() && i < answer.files.size(); ++i) {
+        if (answer.files.at(i).sha256.isEmpty())
+            refusal = QStringLiteral("datoteka %1 nema SHA256, a potpisani odgovor ga mora imati")
+                          .arg(fileNameOf(answer.files.at(i).downloadUrl));
+    }
     if (refusal.isEmpty())
         refusal = planningProblem(answer.files);
     if (!refusal.isEmpty()) {

@@ -25,6 +25,7 @@ ShellContext testContext(const QString &serviceOrigin, int transferTimeoutMs)
     ShellContext context;
     context.serviceOrigin = serviceOrigin;
     context.settingsFile = SettingsKeys::fileName;
+    context.trustedHostsFile = SettingsKeys::trustedHostsFileName;
     context.programDir = programDir.path();
     context.answerReader = QStringLiteral(ANSWER_READER);
     context.trustedCertificates = readFile(QStringLiteral(TEST_CERT_DIR "/cert.pem"));

@@ -1,0 +1,102 @@
+#include "trustingnetworkmanager.h"
+
+#include "trustedhosts.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QSslConfiguration>
+
+namespace {
+
+const char refusalProperty[] = "velmorCertificateRefusal";
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("TrustingNetworkManager", text);
+}
+
+QString certificateChanged(const QString &hostPort, const QString &recorded, const QString &presented,
+                           const QString &file)
+{
+    return tr("Certifikat poslužitelja %1 nije onaj koji je zapamćen, pa je veza odbijena: netko bi mogao "
+              "presretati promet. Zapamćeni otisak (SHA-256): %2. Predstavljeni otisak: %3. "
+              "Ako IT podrška potvrdi da je novi certifikat ispravan, neka iz datoteke %4 izbriše redak "
+              "koji počinje s „%1=”; novi će se certifikat zapamtiti pri sljedećem učitavanju.")
+        .arg(hostPort, recorded, presented, QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
+}
+
+} // namespace
+
+QList<QSslCertificate> trustedAuthorities(const QByteArray &pem)
+{
+    // Read once: the system's list is long and does not change while we run.
+    static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+    return system + QSslCertificate::fromData(pem, QSsl::Pem);
+}
+
+TrustingNetworkManager::TrustingNetworkManager(const QString &trustedHostsFile, const QByteArray &trustedPem,
+                                               QObject *parent)
+    : QNetworkAccessManager(parent)
+    , trustedHostsFile(trustedHostsFile)
+    , authorities(trustedAuthorities(trustedPem))
+{
+    connect(this, &QNetworkAccessManager::sslErrors, this, &TrustingNetworkManager::on_ssl_errors);
+}
+
+QString TrustingNetworkManager::refusal(const QNetworkReply *reply)
+{
+    return reply ? reply->property(refusalProperty).toString() : QString();
+}
+
+QNetworkReply *TrustingNetworkManager::createRequest(Operation op, const QNetworkRequest &original,
+                                                     QIODevice *outgoingData)
+{
+    if (original.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+        return QNetworkAccessManager::createRequest(op, original, outgoingData);
+
+    QNetworkRequest request(original);
+    QSslConfiguration ssl = request.sslConfiguration();
+    QList<QSslCertificate> trusted = authorities;
+    const QSslCertificate recorded = TrustedHosts(trustedHostsFile).certificateOf(TrustedHosts::hostPort(request.url()));
+    if (!recorded.isNull())
+        trusted.append(recorded);
+    ssl.setCaCertificates(trusted);
+    request.setSslConfiguration(ssl);
+    return QNetworkAccessManager::createRequest(op, request, outgoingData);
+}
+
+void TrustingNetworkManager::on_ssl_errors(QNetworkReply *reply, const QList<QSslError> &errors)
+{
+    QSslCertificate presented = reply->sslConfiguration().peerCertificate();
+    for (int i = 0; presented.isNull() && i < errors.size(); ++i)
+        presented = errors.at(i).certificate();
+    const TrustedHosts hosts(trustedHostsFile);
+    const QString where = TrustedHosts::hostPort(reply->url());
+    if (presented.isNull()) {
+        qWarning().noquote() << "Poslužitelj" << where << "nije predstavio certifikat; veza je odbijena";
+        return;
+    }
+
+    const QString seen = TrustedHosts::fingerprint(presented);
+    const QString recorded = hosts.fingerprintOf(where);
+    if (recorded.isEmpty()) {
+        if (hosts.record(where, presented))
+            qWarning().noquote() << "Certifikat poslužitelja" << where
+                                 << "nije potvrđen od sustava; prihvaćen je pri prvoj uporabi i zapamćen:" << seen;
+        else
+            qWarning().noquote() << "Certifikat poslužitelja" << where << "prihvaćen je pri prvoj uporabi (" << seen
+                                 << "), ali se ne može zapamtiti u" << hosts.path();
+        reply->ignoreSslErrors();
+        return;
+    }
+    if (recorded == seen) {
+        reply->ignoreSslErrors(); // the one recorded, expired or not
+        return;
+    }
+    const QString problem = certificateChanged(where, recorded, seen, hosts.path());
+    reply->setProperty(refusalProperty, problem);
+    qWarning().noquote() << "Veza odbijena:" << reply->url().toString(QUrl::RemoveUserInfo) << "-" << problem;
+}
