@@ -145,9 +145,14 @@ void TestInvoicePrinting::nothingToPrint()
 
 void TestInvoicePrinting::pageWithoutMarker()
 {
-    QVERIFY(openWindow(invoicePage(QString(), invoiceHtml, false), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
+    // The logo comes from the service, over its own certificate.
+    service.content("/logo.png", "not really a png", "image/png");
+    QString html = invoiceHtml;
+    html.replace(QStringLiteral("<h1>"), QStringLiteral("<img src='%1'><h1>").arg(service.url(QStringLiteral("/logo.png"))));
+    QVERIFY(openWindow(invoicePage(QString(), html, false), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
     QVERIFY(waitForNewJobs(1));
     QCOMPARE(marker(), QStringLiteral("none"));
+    QCOMPARE(service.requestsTo("/logo.png").size(), 1);
 }
 
 void TestInvoicePrinting::waitLimit_data()

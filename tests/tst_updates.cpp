@@ -81,6 +81,8 @@ private slots:
     void checkAddress();
     void answers_data();
     void answers();
+    void signedAnswers_data();
+    void signedAnswers();
     void checkOnlyOverHttps();
     void transferLimits_data();
     void transferLimits();
@@ -230,6 +232,72 @@ void TestUpdates::answers()
 
     const Outcome outcome = runUpdates(context(), true);
     QCOMPARE(outcome.how, how);
+    QVERIFY2(outcome.label.startsWith(label), qPrintable(outcome.label));
+    QCOMPARE(settingsValue("version"), version);
+    for (const RecordedRequest &request : service.requests())
+        QVERIFY2(!request.path.startsWith("/files/"), request.target.constData()); // nothing fetched
+    service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
+}
+
+void TestUpdates::signedAnswers_data()
+{
+    QTest::addColumn<QByteArray>("signedBody");
+    QTest::addColumn<QByteArray>("servedBody"); // empty: the signed one
+    QTest::addColumn<QByteArray>("signature");  // "good", "none", or "flipped" (one bit off)
+    QTest::addColumn<QString>("label");         // start of the status text when it waits; empty when it closed
+    QTest::addColumn<QString>("version");       // stored was "2"
+
+    const QByteArray three = R"({"version": 3})";
+    const QString forged = QStringLiteral("Azuriranje je odbijeno: Odgovor o ažuriranju nije ispravno potpisan");
+    const QByteArray withDigest = R"(, "files": [{"DownloadURL": "%S/files/a.dll", "SHA256": ")" + QByteArray(64, 'a')
+                                  + "\"}]}";
+    QTest::newRow("signed") << three << QByteArray() << QByteArray("good") << QString() << "3";
+    QTest::newRow("no signature") << three << QByteArray() << QByteArray("none") << forged << "2";
+    QTest::newRow("wrong signature") << three << QByteArray() << QByteArray("flipped") << forged << "2";
+    QTest::newRow("body changed after signing")
+        << three << QByteArray(R"({"version": 30})") << QByteArray("good") << forged << "2";
+    QTest::newRow("file without SHA256")
+        << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "%S/files/a.dll"}]})") << QByteArray()
+        << QByteArray("good") << "Azuriranje je odbijeno: datoteka a.dll nema SHA256" << "2";
+    QTest::newRow("same version, replayed") << R"({"version": 2)" + withDigest << QByteArray() << QByteArray("good")
+                                            << QString() << "2";
+    QTest::newRow("lower version") << R"({"version": 1)" + withDigest << QByteArray() << QByteArray("good")
+                                   << QString() << "2";
+}
+
+void TestUpdates::signedAnswers()
+{
+    QFETCH(QByteArray, signedBody);
+    QFETCH(QByteArray, servedBody);
+    QFETCH(QByteArray, signature);
+    QFETCH(QString, label);
+    QFETCH(QString, version);
+
+    // Signed as the README tells a deployer to.
+    signedBody.replace("%S", service.origin().toLatin1());
+    QVERIFY(writeFile(QStringLiteral("answer.json"), signedBody));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"), {QStringLiteral("pkeyutl"), QStringLiteral("-sign"), QStringLiteral("-rawin"),
+                                             QStringLiteral("-inkey"), QStringLiteral(SIGNING_KEY_DIR "/update-key.pem"),
+                                             QStringLiteral("-in"), QStringLiteral("answer.json")});
+    QVERIFY2(openssl.waitForFinished(10000) && openssl.exitCode() == 0, openssl.readAllStandardError().constData());
+    QByteArray raw = openssl.readAllStandardOutput();
+    QCOMPARE(raw.size(), 64);
+    if (signature == "flipped")
+        raw[10] = char(raw[10] ^ 1);
+    const QByteArray header = signature == "none" ? QByteArray() : raw.toBase64();
+    const QByteArray body = servedBody.isEmpty() ? signedBody : servedBody;
+    service.route("/updates/checkForUpdates", [header, body](const httplib::Request &, httplib::Response &res) {
+        if (!header.isEmpty())
+            res.set_header("X-Update-Signature", header.toStdString());
+        res.set_content(body.toStdString(), "application/json");
+    });
+    writeSettingsFile("[General]\nversion=2\n");
+
+    ShellContext signedContext = context();
+    signedContext.updatePublicKey = readFile(QStringLiteral(SIGNING_KEY_DIR "/update-public.pem"));
+    const Outcome outcome = runUpdates(signedContext, true);
+    QCOMPARE(outcome.how, label.isEmpty() ? QStringLiteral("closed") : QStringLiteral("waiting"));
     QVERIFY2(outcome.label.startsWith(label), qPrintable(outcome.label));
     QCOMPARE(settingsValue("version"), version);
     for (const RecordedRequest &request : service.requests())

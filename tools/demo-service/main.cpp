@@ -1,12 +1,15 @@
 // A stand-in for the hosted invoicing service, for trying the shell on one
 // machine: a login page, an invoice page that follows the shell's page
-// contract, reports as PDF and an update check that always answers "up to date".
+// contract, reports as PDF and an update check that always answers "up to date",
+// signed with the Ed25519 key given as --sign-key.
 //
-// Usage: velmor-demo-service --cert CERT.pem --key KEY.pem [--port 8443]
+// Usage: velmor-demo-service --cert CERT.pem --key KEY.pem [--sign-key KEY.pem] [--port 8443]
 
 #include "pdf.h"
 
 #include <httplib.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
 
 #include <atomic>
 #include <csignal>
@@ -100,6 +103,30 @@ showShellState();
 </body></html>)";
 }
 
+// The base64 Ed25519 signature of `body` by the private key in `keyFile`;
+// empty when the key cannot be used.
+std::string signature(const std::string &keyFile, const std::string &body)
+{
+    std::string result;
+    FILE *file = std::fopen(keyFile.c_str(), "r");
+    if (!file)
+        return result;
+    EVP_PKEY *key = PEM_read_PrivateKey(file, nullptr, nullptr, nullptr);
+    std::fclose(file);
+    EVP_MD_CTX *context = EVP_MD_CTX_new();
+    unsigned char raw[64];
+    size_t length = sizeof raw;
+    if (key && context && EVP_DigestSignInit(context, nullptr, nullptr, nullptr, key) == 1
+        && EVP_DigestSign(context, raw, &length, reinterpret_cast<const unsigned char *>(body.data()), body.size()) == 1) {
+        unsigned char encoded[128];
+        const int n = EVP_EncodeBlock(encoded, raw, int(length));
+        result.assign(reinterpret_cast<const char *>(encoded), size_t(n));
+    }
+    EVP_MD_CTX_free(context);
+    EVP_PKEY_free(key);
+    return result;
+}
+
 httplib::SSLServer *runningServer = nullptr;
 
 void stop(int)
@@ -112,18 +139,20 @@ void stop(int)
 
 int main(int argc, char *argv[])
 {
-    std::string cert, key;
+    std::string cert, key, signKey;
     int port = 8443;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--cert"))
             cert = argv[i + 1];
         else if (!std::strcmp(argv[i], "--key"))
             key = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--sign-key"))
+            signKey = argv[i + 1];
         else if (!std::strcmp(argv[i], "--port"))
             port = std::atoi(argv[i + 1]);
     }
     if (cert.empty() || key.empty() || port <= 0) {
-        std::fprintf(stderr, "usage: %s --cert CERT.pem --key KEY.pem [--port 8443]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --cert CERT.pem --key KEY.pem [--sign-key KEY.pem] [--port 8443]\n", argv[0]);
         return 2;
     }
 
@@ -153,9 +182,16 @@ int main(int argc, char *argv[])
         lines.push_back("Total turnover: 17,53 EUR");
         res.set_content(makePdf(lines), "application/pdf");
     });
-    server.Get("/updates/checkForUpdates", [](const httplib::Request &, httplib::Response &res) {
-        // Version 0 is never newer than what is installed.
-        res.set_content(R"({"version": 0, "files": []})", "application/json");
+    const std::string answer = R"({"version": 0, "files": []})"; // 0 is never newer than what is installed
+    const std::string answerSignature = signKey.empty() ? std::string() : signature(signKey, answer);
+    if (!signKey.empty() && answerSignature.empty()) {
+        std::fprintf(stderr, "cannot sign with the key %s\n", signKey.c_str());
+        return 1;
+    }
+    server.Get("/updates/checkForUpdates", [answer, answerSignature](const httplib::Request &, httplib::Response &res) {
+        if (!answerSignature.empty())
+            res.set_header("X-Update-Signature", answerSignature);
+        res.set_content(answer, "application/json");
     });
 
     runningServer = &server;
