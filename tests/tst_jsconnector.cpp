@@ -22,6 +22,7 @@ namespace {
 
 const QUrl service(QStringLiteral("https://service.example"));
 const QUrl mainAddress(QStringLiteral("https://app.example:8443/start"));
+const QUrl blankMainAddress(QStringLiteral("about:blank"));
 
 // Loads `body` as a document of `base` and waits until it has loaded.
 bool loadPage(QWebView &view, const QString &body, const QUrl &base)
@@ -102,7 +103,7 @@ void TestJSConnector::onlyServiceDocumentsGetIt()
 
     QWebView view;
     JSConnector connector;
-    connector.bindToView(&view, {service, mainAddress});
+    connector.bindToView(&view, {service, mainAddress, blankMainAddress});
     QVERIFY(loadPage(view, QStringLiteral("<script>document.title = typeof JSConnector;</script>"), document));
     QCOMPARE(view.title(), seen);
 }
