@@ -88,23 +88,25 @@ void TestInvoicePrinting::choosesPrinter_data()
 {
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QString>("printer");
+    QTest::addColumn<bool>("fallback"); // a named printer missing: the default one, and said so
 
-    QTest::newRow("named printer") << QByteArray("useSerialPort=false\nprinterPort=Ured\n") << QStringLiteral("Ured");
+    QTest::newRow("named printer") << QByteArray("useSerialPort=false\nprinterPort=Ured\n") << "Ured" << false;
     QTest::newRow("name in another letter case gives the default")
-        << QByteArray("useSerialPort=false\nprinterPort=ured\n") << QStringLiteral("Blagajna");
+        << QByteArray("useSerialPort=false\nprinterPort=ured\n") << "Blagajna" << true;
     QTest::newRow("name with a trailing blank gives the default")
-        << QByteArray("useSerialPort=false\nprinterPort=\"Ured \"\n") << QStringLiteral("Blagajna");
-    QTest::newRow("no name gives the default") << QByteArray("useSerialPort=false\n") << QStringLiteral("Blagajna");
-    QTest::newRow("false in capitals") << QByteArray("useSerialPort=FALSE\nprinterPort=Ured\n") << QStringLiteral("Ured");
-    QTest::newRow("zero is false") << QByteArray("useSerialPort=0\nprinterPort=Ured\n") << QStringLiteral("Ured");
+        << QByteArray("useSerialPort=false\nprinterPort=\"Ured \"\n") << "Blagajna" << true;
+    QTest::newRow("no name gives the default") << QByteArray("useSerialPort=false\n") << "Blagajna" << false;
+    QTest::newRow("false in capitals") << QByteArray("useSerialPort=FALSE\nprinterPort=Ured\n") << "Ured" << false;
+    QTest::newRow("zero is false") << QByteArray("useSerialPort=0\nprinterPort=Ured\n") << "Ured" << false;
     QTest::newRow("no mode in the file: printer mode, default printer")
-        << QByteArray("printerPort=Ured\n") << QStringLiteral("Blagajna");
+        << QByteArray("printerPort=Ured\n") << "Blagajna" << false;
 }
 
 void TestInvoicePrinting::choosesPrinter()
 {
     QFETCH(QByteArray, settings);
     QFETCH(QString, printer);
+    QFETCH(bool, fallback);
 
     QVERIFY(openWindow(invoicePage(QStringLiteral("plain text"), invoiceHtml), "[General]\n" + settings));
     QVERIFY(waitForNewJobs(1));
@@ -118,7 +120,11 @@ void TestInvoicePrinting::choosesPrinter()
     const double left = CupsScheduler::leftmostText(job);
     QVERIFY2(printer == QLatin1String("Ured") ? left < 10 : left > 10, qPrintable(QString::number(left)));
     QCOMPARE(marker(), QStringLiteral("true"));
-    QVERIFY(window->statusBar()->currentMessage().isEmpty());
+    // the printer actually used is named, and a fallback said as such
+    const QString said = window->statusBar()->currentMessage();
+    QVERIFY2(said.startsWith(QStringLiteral("Račun ispisan")) && said.contains(printer), qPrintable(said));
+    QCOMPARE(said.contains(QStringLiteral("na zadanom pisaču")), fallback);
+    QCOMPARE(failureText(window.get()), QString());
 }
 
 void TestInvoicePrinting::nothingToPrint_data()

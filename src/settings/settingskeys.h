@@ -9,6 +9,8 @@ namespace SettingsKeys {
 inline constexpr QLatin1String fileName{"settings.ini"};
 // Certificates trusted on first use, beside the settings file.
 inline constexpr QLatin1String trustedHostsFileName{"trusted-hosts.ini"};
+// Every invoice output, beside the settings file.
+inline constexpr QLatin1String journalFileName{"journal.sqlite"};
 
 inline constexpr QLatin1String mainUrl{"mainUrl"};
 inline constexpr QLatin1String timeout{"timeout"};

@@ -2,11 +2,15 @@
 #include "ui_mainwindow.h"
 
 #include "errorpage.h"
+#include "failurebar.h"
+#include "journal.h"
 #include "jsconnector.h"
 #include "networkproblem.h"
 #include "outputsetup.h"
 #include "pageoutput.h"
+#include "portname.h"
 #include "portoutput.h"
+#include "recentinvoices.h"
 #include "reportaddress.h"
 #include "reportfile.h"
 #include "serialport.h"
@@ -15,9 +19,11 @@
 #include "trustingnetworkmanager.h"
 #include "updates.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QGridLayout>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPrinter>
@@ -31,6 +37,8 @@
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
+
+#include <algorithm>
 
 // Every report and every document the view cannot show ends up under this
 // one name in the working directory.
@@ -70,6 +78,28 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
         connect(shortcut, &QShortcut::activated, this, &MainWindow::reloadPage);
     }
 
+    // The journal never holds up printing: when it cannot be used, invoices
+    // still go out, and the user hears of it once.
+    journal = std::make_unique<Journal>(context.journalFile);
+    journal->open();
+    failureBar = new FailureBar;
+    ui->gridLayout->removeWidget(ui->webView);
+    ui->gridLayout->addWidget(failureBar, 0, 0, 1, 2);
+    ui->gridLayout->addWidget(ui->webView, 1, 0, 1, 2);
+    connect(failureBar, &FailureBar::retryRequested, this, &MainWindow::retryFailedInvoice);
+    connect(failureBar, &FailureBar::settingsRequested, this, &MainWindow::on_btnSettings_clicked);
+    connect(failureBar, &FailureBar::dismissed, this, [this] { failedInvoices.clear(); });
+    auto *reprintShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(reprintShortcut, &QShortcut::activated, this, &MainWindow::reprintLatest);
+    auto *recentShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), this);
+    connect(recentShortcut, &QShortcut::activated, this, &MainWindow::showRecentInvoices);
+
+    btnRecent = new QPushButton(tr("Zadnji računi"));
+    btnRecent->setObjectName(QStringLiteral("btnRecent"));
+    btnRecent->setToolTip(tr("Zadnji računi (Ctrl+J); zadnji ponovno ispisuje Ctrl+P"));
+    connect(btnRecent, &QPushButton::clicked, this, &MainWindow::showRecentInvoices);
+    statusBar()->addPermanentWidget(btnRecent, 0);
+
     btnSettings = new QPushButton;
     btnSettings->setObjectName(QStringLiteral("btnSettings"));
     btnSettings->setIcon(QIcon(QStringLiteral(":/img/images/settings.png")));
@@ -96,6 +126,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
             &MainWindow::on_download_report_request_received);
 
     configureOutput();
+    showJournalProblem();
 
     page->mainFrame()->setUrl(QUrl(startup.mainUrl, QUrl::TolerantMode));
 
@@ -112,6 +143,7 @@ MainWindow::~MainWindow()
 {
     delete progressBar;
     delete btnSettings;
+    delete btnRecent;
     serialPort.reset();
     delete ui;
     printer.reset();
@@ -164,7 +196,7 @@ void MainWindow::on_webView_loadFinished(bool ok)
     const QString invoice = readInvoice(frame, useSerialPort);
     markShownByShell(frame);
     if (!invoice.isEmpty())
-        printInvoiceData(invoice);
+        printInvoiceData(invoice, frame->url());
 }
 
 void MainWindow::on_page_request_finished(QNetworkReply *reply)
@@ -289,25 +321,123 @@ void MainWindow::configureOutput()
     useSerialPort = setup.useSerialPort;
     serialPort = std::make_unique<SerialPort>(setup.portName);
     printer = makePrinter(setup.printerName);
+    requestedPrinter = setup.printerName;
 }
 
-void MainWindow::printInvoiceData(const QString &data)
+QString MainWindow::outputTarget() const
 {
+    if (!useSerialPort)
+        return printer->printerName();
+    const QString name = serialPort->portName();
+    const QString device = devicePathFor(name);
+    return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
+}
+
+void MainWindow::printInvoiceData(const QString &data, const QUrl &page)
+{
+    outputInvoice(data, page, 0);
+}
+
+bool MainWindow::outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf)
+{
+    JournalEntry entry;
+    entry.time = QDateTime::currentDateTimeUtc();
+    entry.page = page.toString(QUrl::RemoveUserInfo);
+    entry.mode = QLatin1String(useSerialPort ? JournalEntry::portMode : JournalEntry::printerMode);
+    entry.target = outputTarget();
+    entry.text = text;
+    entry.reprintOf = reprintOf;
+    const qint64 id = journal->begin(entry); // before the output: a crash leaves it pending
+
     OutputResult result;
     if (useSerialPort) {
-        result = writeInvoiceToPort(*serialPort, data);
+        result = writeInvoiceToPort(*serialPort, text);
     } else {
-        const std::unique_ptr<QWebView> view = renderInvoice(data, timeout, printManager);
+        const std::unique_ptr<QWebView> view = renderInvoice(text, timeout, printManager);
         // The settings dialog may have replaced the printer during the wait:
         // print on the one that is current now.
+        entry.target = outputTarget();
         result = printInvoice(*view, *printer);
     }
+    journal->finish(id, result.done, result.problem, result.jobId);
+    showJournalProblem();
 
-    if (!result.done) {
-        // A receipt that silently vanishes is worse than a visible complaint.
-        qDebug().noquote() << "Racun nije ispisan:" << result.problem;
-        statusBar()->showMessage(tr("Racun nije ispisan: %1").arg(result.problem), 30000);
+    // A later output of a waiting invoice, by retry or reprint, settles it.
+    const qint64 key = id > 0 ? id : --unjournalled;
+    const qint64 original = reprintOf > 0 ? reprintOf : key;
+    auto waiting = std::find_if(failedInvoices.begin(), failedInvoices.end(),
+                                [original](const FailedInvoice &failed) { return failed.entryId == original; });
+
+    if (result.done) {
+        qInfo().noquote() << "Racun ispisan:" << entry.target;
+        QString message = tr("Račun ispisan: %1").arg(entry.target);
+        if (!useSerialPort && !requestedPrinter.isEmpty() && requestedPrinter != entry.target)
+            message = tr("Račun ispisan na zadanom pisaču %1 jer pisač %2 nije instaliran.")
+                          .arg(entry.target, requestedPrinter);
+        statusBar()->showMessage(message, 8000);
+        if (waiting != failedInvoices.end())
+            failedInvoices.erase(waiting);
+    } else {
+        qWarning().noquote() << "Racun nije ispisan:" << entry.target << "-" << result.problem;
+        if (waiting != failedInvoices.end())
+            waiting->reason = result.problem;
+        else
+            failedInvoices.append({original, text, page, result.problem});
     }
+    updateFailureBar();
+    return result.done;
+}
+
+void MainWindow::updateFailureBar()
+{
+    if (failedInvoices.isEmpty()) {
+        failureBar->hide();
+        return;
+    }
+    failureBar->showFailure(failedInvoices.last().reason, failedInvoices.size() - 1);
+}
+
+void MainWindow::retryFailedInvoice()
+{
+    if (failedInvoices.isEmpty())
+        return;
+    const FailedInvoice failed = failedInvoices.last();
+    outputInvoice(failed.text, failed.page, failed.entryId);
+}
+
+void MainWindow::reprintLatest()
+{
+    const QList<JournalEntry> latest = journal->latest(1);
+    if (!latest.isEmpty()) {
+        reprint(latest.first());
+        return;
+    }
+    if (!failedInvoices.isEmpty()) { // no journal to read: what this run still holds
+        retryFailedInvoice();
+        return;
+    }
+    statusBar()->showMessage(tr("Nema računa za ponovni ispis."), 5000);
+}
+
+void MainWindow::reprint(const JournalEntry &entry)
+{
+    // The reprint of a reprint still settles the invoice it started from.
+    const qint64 original = entry.reprintOf > 0 ? entry.reprintOf : entry.id;
+    outputInvoice(entry.text, QUrl(entry.page), original);
+}
+
+void MainWindow::showRecentInvoices()
+{
+    RecentInvoices dialog(*journal, this);
+    connect(&dialog, &RecentInvoices::reprintRequested, this, &MainWindow::reprint);
+    dialog.exec();
+}
+
+void MainWindow::showJournalProblem()
+{
+    const QString problem = journal->takeProblem();
+    if (!problem.isEmpty())
+        statusBar()->showMessage(problem, 30000);
 }
 
 void MainWindow::runStartupUpdateCheck()

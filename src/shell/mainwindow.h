@@ -10,7 +10,10 @@
 
 #include <memory>
 
+class FailureBar;
 class JSConnector;
+class Journal;
+struct JournalEntry;
 class QPrinter;
 class SerialPort;
 class QNetworkAccessManager;
@@ -50,7 +53,17 @@ private:
     void reloadPage();
 
     void configureOutput();
-    void printInvoiceData(const QString &data);
+    QString outputTarget() const;
+    void printInvoiceData(const QString &data, const QUrl &page);
+    // Outputs the invoice to the current output and journals it; `reprintOf`
+    // is the entry it prints again (0 for a new one).
+    bool outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf);
+    void updateFailureBar();
+    void retryFailedInvoice();
+    void reprintLatest();
+    void reprint(const JournalEntry &entry);
+    void showRecentInvoices();
+    void showJournalProblem();
     void runStartupUpdateCheck();
 
     Ui::MainWindow *ui;
@@ -61,10 +74,25 @@ private:
     int timeout = 500;
     QProgressBar *progressBar = nullptr;
     QPushButton *btnSettings = nullptr;
+    QPushButton *btnRecent = nullptr;
     std::unique_ptr<SerialPort> serialPort;
     std::unique_ptr<QPrinter> printer;
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
+    QString requestedPrinter;   // the printer the settings name; empty for the default
+
+    // Invoices not output yet, oldest first; the bar shows the newest.
+    struct FailedInvoice
+    {
+        qint64 entryId; // its journal entry; negative when the journal could not take it
+        QString text;
+        QUrl page;
+        QString reason;
+    };
+    std::unique_ptr<Journal> journal;
+    FailureBar *failureBar = nullptr;
+    QList<FailedInvoice> failedInvoices;
+    qint64 unjournalled = 0;
 
     // The page being loaded (or that failed, while the error page shows), and
     // why it failed when it did.

@@ -92,10 +92,10 @@ bool CupsScheduler::start(const QStringList &printers, const QString &defaultPri
 
 bool CupsScheduler::addPrinter(const QString &name)
 {
-    // A raw, paused queue: jobs wait in the spool and nothing is run on them.
+    // A raw queue that prints into /dev/null; the scheduler keeps each job's
+    // file (PreserveJobFiles), so the test reads back what was printed.
     return run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-                                           QStringLiteral("file:///dev/null")})
-           && run(QStringLiteral("cupsdisable"), {name});
+                                           QStringLiteral("file:///dev/null")});
 }
 
 bool CupsScheduler::removePrinter(const QString &name)

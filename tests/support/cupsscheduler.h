@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A private CUPS scheduler on its own port and directories, with paused raw
+// A private CUPS scheduler on its own port and directories, with raw
 // queues whose job files are kept, so that a test can read back what was
 // printed. Starting it points this process's CUPS clients (Qt's print
 // support among them) at it, so start it before anything asks for printers.

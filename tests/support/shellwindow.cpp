@@ -69,3 +69,10 @@ UpdateDialogCloser::UpdateDialogCloser()
     });
     watch.start(20);
 }
+
+QString failureText(QWidget *window)
+{
+    auto *bar = window->findChild<QWidget *>(QStringLiteral("failureBar"));
+    auto *label = window->findChild<QLabel *>(QStringLiteral("lblFailure"));
+    return bar && label && !bar->isHidden() ? label->text() : QString();
+}

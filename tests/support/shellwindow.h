@@ -17,6 +17,9 @@ QWebView *webViewOf(QWidget *window);
 // the page has none.
 QString shellMarker(QWidget *window);
 
+// What the window's failure bar says; empty while it is hidden.
+QString failureText(QWidget *window);
+
 // Builds the main window with a spy on its page loads; the constructor runs
 // no event loop, so the spy sees the very first load.
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads);

@@ -26,6 +26,7 @@ ShellContext testContext(const QString &serviceOrigin, int transferTimeoutMs)
     context.serviceOrigin = serviceOrigin;
     context.settingsFile = SettingsKeys::fileName;
     context.trustedHostsFile = SettingsKeys::trustedHostsFileName;
+    context.journalFile = SettingsKeys::journalFileName;
     context.programDir = programDir.path();
     context.answerReader = QStringLiteral(ANSWER_READER);
     context.trustedCertificates = readFile(QStringLiteral(TEST_CERT_DIR "/cert.pem"));

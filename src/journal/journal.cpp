@@ -1,0 +1,257 @@
+#include "journal.h"
+
+#include <QAtomicInt>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+QString escaped(QString text)
+{
+    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return text;
+}
+
+JournalEntry entryFrom(const QSqlQuery &query)
+{
+    JournalEntry entry;
+    entry.id = query.value(0).toLongLong();
+    entry.time = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
+    entry.page = query.value(2).toString();
+    entry.mode = query.value(3).toString();
+    entry.target = query.value(4).toString();
+    entry.text = query.value(5).toString();
+    entry.outcome = query.value(6).toString();
+    entry.reason = query.value(7).toString();
+    entry.jobId = query.value(8).toLongLong();
+    entry.reprintOf = query.value(9).toLongLong();
+    return entry;
+}
+
+// SQL has NULL where Qt has a null string; the columns take text only.
+QString text(const QString &value)
+{
+    return value.isNull() ? QLatin1String("") : value;
+}
+
+const char columns[] = "id, time_ms, page, mode, target, text, outcome, reason, job_id, reprint_of";
+
+} // namespace
+
+Journal::Journal(const QString &filePath, Access access)
+    : filePath(filePath)
+    , access(access)
+    , connectionName(QStringLiteral("velmor-journal-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+Journal::~Journal()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+bool Journal::open()
+{
+    if (openFile() && prepareSchema()) {
+        usable = true;
+        if (access == ReadWrite)
+            prune();
+        return true;
+    }
+    if (access == ReadOnly || !QFile::exists(filePath))
+        return false;
+
+    // Damaged: keep it for whoever wants to look, and start afresh.
+    QSqlDatabase::database(connectionName, false).close();
+    const QString aside = filePath + QStringLiteral(".damaged-")
+                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const bool moved = QFile::rename(filePath, aside);
+    for (const char *suffix : {"-wal", "-shm"})
+        QFile::remove(filePath + QLatin1String(suffix));
+    if (moved && openFile() && prepareSchema()) {
+        usable = true;
+        problem = QStringLiteral("Dnevnik ispisa %1 bio je oštećen; premješten je u %2 i započet je novi.")
+                      .arg(QDir::toNativeSeparators(filePath), QDir::toNativeSeparators(aside));
+        problemTaken = false;
+        qWarning().noquote() << problem;
+        return true;
+    }
+    noteFailure(moved ? QStringLiteral("novi se ne može napraviti")
+                      : QStringLiteral("oštećen je i ne može se premjestiti"));
+    return false;
+}
+
+bool Journal::openFile()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    if (!db.isValid())
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db.setDatabaseName(filePath);
+    db.setConnectOptions(access == ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                            : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!db.open()) {
+        noteFailure(db.lastError().text());
+        return false;
+    }
+    return true;
+}
+
+bool Journal::prepareSchema()
+{
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    if (access == ReadOnly) {
+        // Reading a garbage file fails here, without touching it.
+        if (query.exec(QStringLiteral("SELECT count(*) FROM entries")))
+            return true;
+        noteFailure(query.lastError().text());
+        return false;
+    }
+    // The write-ahead log lets a reader (--journal) read while the shell
+    // writes, and keeps a committed entry through a crash of the program.
+    const QStringList statements = {
+        QStringLiteral("PRAGMA journal_mode=WAL"),
+        QStringLiteral("PRAGMA synchronous=NORMAL"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS entries ("
+                       " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       " time_ms INTEGER NOT NULL,"
+                       " page TEXT NOT NULL, mode TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL,"
+                       " outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '',"
+                       " job_id INTEGER NOT NULL DEFAULT 0, reprint_of INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS entries_time ON entries(time_ms)"),
+        QStringLiteral("SELECT count(*) FROM entries"),
+    };
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            noteFailure(query.lastError().text());
+            return false;
+        }
+    }
+    return true;
+}
+
+void Journal::prune()
+{
+    // Older than the days kept and not among the entries kept.
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.prepare(QStringLiteral("DELETE FROM entries WHERE time_ms < ? AND id < "
+                                 "(SELECT id FROM entries ORDER BY id DESC LIMIT 1 OFFSET ?)"));
+    query.addBindValue(QDateTime::currentDateTimeUtc().addDays(-keepDays).toMSecsSinceEpoch());
+    query.addBindValue(keepEntries - 1);
+    if (!query.exec())
+        qWarning().noquote() << "Dnevnik ispisa se ne moze skratiti:" << query.lastError().text();
+}
+
+void Journal::noteFailure(const QString &what)
+{
+    const QString text = QStringLiteral("Dnevnik ispisa %1 ne može se koristiti (%2); računi se i dalje ispisuju.")
+                             .arg(QDir::toNativeSeparators(filePath), what);
+    if (text == problem)
+        return; // said once
+    problem = text;
+    problemTaken = false;
+    qWarning().noquote() << problem;
+}
+
+QString Journal::takeProblem()
+{
+    if (problemTaken)
+        return QString();
+    problemTaken = true;
+    return problem;
+}
+
+qint64 Journal::begin(const JournalEntry &entry)
+{
+    if (!usable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reprint_of) "
+                                 "VALUES (?, ?, ?, ?, ?, 'pending', ?)"));
+    query.addBindValue((entry.time.isValid() ? entry.time : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch());
+    query.addBindValue(text(entry.page));
+    query.addBindValue(text(entry.mode));
+    query.addBindValue(text(entry.target));
+    query.addBindValue(text(entry.text));
+    query.addBindValue(entry.reprintOf);
+    if (!query.exec()) {
+        noteFailure(query.lastError().text());
+        return 0;
+    }
+    return query.lastInsertId().toLongLong();
+}
+
+bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobId)
+{
+    if (!usable || id <= 0)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.prepare(QStringLiteral("UPDATE entries SET outcome = ?, reason = ?, job_id = ? WHERE id = ?"));
+    query.addBindValue(QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed));
+    query.addBindValue(printed ? QLatin1String("") : text(reason));
+    query.addBindValue(jobId);
+    query.addBindValue(id);
+    if (!query.exec()) {
+        noteFailure(query.lastError().text());
+        return false;
+    }
+    return true;
+}
+
+QList<JournalEntry> Journal::latest(int count) const
+{
+    QList<JournalEntry> entries;
+    if (!usable)
+        return entries;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM entries ORDER BY id DESC LIMIT ?").arg(QLatin1String(columns)));
+    query.addBindValue(count);
+    if (query.exec()) {
+        while (query.next())
+            entries.append(entryFrom(query));
+    }
+    return entries;
+}
+
+JournalEntry Journal::entry(qint64 id) const
+{
+    if (!usable)
+        return JournalEntry();
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE id = ?").arg(QLatin1String(columns)));
+    query.addBindValue(id);
+    if (query.exec() && query.next())
+        return entryFrom(query);
+    return JournalEntry();
+}
+
+QString journalLine(const JournalEntry &entry)
+{
+    // Written out by hand: Qt writes "Z" rather than "+00:00" for an offset of 0.
+    const QDateTime local = entry.time.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const QString time = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                         + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                         + QStringLiteral("%1:%2").arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                               .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    return QStringList{time, entry.outcome, entry.mode, escaped(entry.target),
+                       escaped(entry.outcome == QLatin1String(JournalEntry::printed) ? QString() : entry.reason),
+                       escaped(entry.text)}
+        .join(QLatin1Char('\t'));
+}

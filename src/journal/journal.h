@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// One output of an invoice, as the journal keeps it.
+struct JournalEntry
+{
+    qint64 id = 0;
+    QDateTime time; // when the output started
+    QString page;   // the address of the page that left the invoice
+    QString mode;   // JournalEntry::printerMode or portMode
+    QString target; // the printer's name, or "port (device path)"
+    QString text;   // the invoice as the page left it
+    QString outcome = QString::fromLatin1(pending);
+    QString reason; // why it failed
+    qint64 jobId = 0;     // the print system's job, when known
+    qint64 reprintOf = 0; // the entry this one printed again
+
+    static constexpr const char *printerMode = "printer";
+    static constexpr const char *portMode = "port";
+    static constexpr const char *pending = "pending";
+    static constexpr const char *printed = "printed";
+    static constexpr const char *failed = "failed";
+};
+
+// The record of every invoice output: an SQLite file beside settings.ini.
+// An entry is written before its output starts (pending) and completed after,
+// so a crash in between leaves a pending entry, not nothing.
+//
+// The journal never stands in the way of printing: a damaged file is moved
+// aside and a fresh one started; a journal that cannot be written at all
+// turns every call into a no-op, and `problem` says why (once, for the user).
+class Journal
+{
+public:
+    enum Access { ReadWrite, ReadOnly };
+
+    explicit Journal(const QString &filePath, Access access = ReadWrite);
+    ~Journal();
+
+    Journal(const Journal &) = delete;
+    Journal &operator=(const Journal &) = delete;
+
+    // Opens (or makes) the file and drops entries past what is kept. A
+    // read-only journal neither makes nor repairs anything.
+    bool open();
+    bool isOpen() const { return usable; }
+    QString path() const { return filePath; }
+
+    // What went wrong with the file, for the user; taken once, then empty
+    // until something else goes wrong.
+    QString takeProblem();
+
+    // Records `entry` as pending and returns its id; 0 when it cannot.
+    qint64 begin(const JournalEntry &entry);
+    // Completes an entry with its outcome.
+    bool finish(qint64 id, bool printed, const QString &reason, qint64 jobId = 0);
+
+    // The newest entries first; at most `count`.
+    QList<JournalEntry> latest(int count) const;
+    // One entry by id; id 0 when there is none.
+    JournalEntry entry(qint64 id) const;
+
+    // What is kept: the last `keepEntries`, or those of the last `keepDays`,
+    // whichever is more.
+    static constexpr int keepEntries = 10000;
+    static constexpr int keepDays = 90;
+
+private:
+    bool openFile();
+    bool prepareSchema();
+    void prune();
+    void noteFailure(const QString &what);
+
+    QString filePath;
+    Access access;
+    QString connectionName;
+    bool usable = false;
+    QString problem;
+    bool problemTaken = false;
+};
+
+// One entry as a line for the terminal: six tab-separated fields (local time
+// with its UTC offset, outcome, mode, target, reason, text) with backslash,
+// tab, carriage return and line feed escaped.
+QString journalLine(const JournalEntry &entry);

@@ -1,0 +1,60 @@
+// CUPS: the only place that talks to the print system directly.
+#include "printsystem.h"
+
+#include <cups/cups.h>
+
+namespace {
+
+QString lastError()
+{
+    return QString::fromUtf8(cupsLastErrorString());
+}
+
+} // namespace
+
+bool printSystemTakesDocuments()
+{
+    return true;
+}
+
+QString printerProblem(const QString &printerName)
+{
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     printerName.toUtf8().constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char *const wanted[] = {"printer-state", "printer-is-accepting-jobs"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"); // frees the request
+    const ipp_status_t status = cupsLastError();
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) {
+        ippDelete(response);
+        return QStringLiteral("pisač %1 više nije instaliran").arg(printerName);
+    }
+    if (!response || status > IPP_STATUS_OK_CONFLICTING) {
+        ippDelete(response);
+        return QStringLiteral("sustav za ispis nije dostupan (%1)").arg(lastError());
+    }
+
+    QString problem;
+    ipp_attribute_t *state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+    ipp_attribute_t *accepting = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    if (state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED)
+        problem = QStringLiteral("pisač %1 je zaustavljen").arg(printerName);
+    else if (accepting && !ippGetBoolean(accepting, 0))
+        problem = QStringLiteral("pisač %1 ne prima poslove").arg(printerName);
+    ippDelete(response);
+    return problem;
+}
+
+PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title)
+{
+    PrintJob job;
+    job.id = cupsPrintFile2(CUPS_HTTP_DEFAULT, printerName.toUtf8().constData(), pdfPath.toLocal8Bit().constData(),
+                            title.toUtf8().constData(), 0, nullptr);
+    if (job.id == 0)
+        job.problem = QStringLiteral("pisač %1 je odbio ispis (%2)").arg(printerName, lastError());
+    return job;
+}
