@@ -1,10 +1,13 @@
 #include "cupsscheduler.h"
 #include "invoicepage.h"
+#include "journal.h"
 #include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
+#include <QApplication>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QWebView>
 #include <QtTest>
@@ -34,6 +37,8 @@ private slots:
     void pageWithoutMarker();
     void waitLimit_data();
     void waitLimit();
+    void printerStopsTakingJobs_data();
+    void printerStopsTakingJobs();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -200,6 +205,74 @@ void TestInvoicePrinting::waitLimit()
     QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
     if (withSlowImage)
         QTRY_VERIFY_WITH_TIMEOUT(imageAnswered, 5000); // let the server finish before the route goes
+}
+
+void TestInvoicePrinting::printerStopsTakingJobs_data()
+{
+    QTest::addColumn<QString>("breaks"); // what happens to the printer (or the print system)
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("byKeys"); // printed again with Ctrl+P, else with the bar's button
+
+    QTest::newRow("printer deleted") << "delete" << "pisač Ured više nije instaliran" << false;
+    QTest::newRow("printer stopped") << "cupsdisable" << "pisač Ured je zaustavljen" << true;
+    QTest::newRow("queue refusing jobs") << "cupsreject" << "pisač Ured ne prima poslove" << false;
+    QTest::newRow("print system stopped") << "scheduler" << "sustav za ispis nije dostupan" << true;
+}
+
+void TestInvoicePrinting::printerStopsTakingJobs()
+{
+    QFETCH(QString, breaks);
+    QFETCH(QString, reason);
+    QFETCH(bool, byKeys);
+
+    QVERIFY(openWindow(invoicePage(QString(), invoiceHtml), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
+    QVERIFY(waitForNewJobs(1));
+    const QString ured = QStringLiteral("Ured");
+    auto onDefault = [this] {
+        const QList<CupsScheduler::Job> jobs = cups.jobs();
+        return std::count_if(jobs.begin(), jobs.end(),
+                             [](const CupsScheduler::Job &job) { return job.printer == QLatin1String("Blagajna"); });
+    };
+    const auto defaultJobs = onDefault();
+    bool broken = breaks == QLatin1String("delete")      ? cups.removePrinter(ured)
+                  : breaks == QLatin1String("scheduler") ? (cups.stop(), true)
+                                                         : cups.command(breaks, {ured});
+    QVERIFY(broken);
+
+    // The next invoice: nothing sent anywhere, the bar says why, the journal too.
+    QSignalSpy loads(webViewOf(window.get()), &QWebView::loadFinished);
+    webViewOf(window.get())->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QVERIFY2(failureText(window.get()).contains(reason), qPrintable(failureText(window.get())));
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const JournalEntry failed = journal.latest(1).first();
+    QCOMPARE(failed.outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(failed.target, ured);
+    QVERIFY2(failed.reason.contains(reason), qPrintable(failed.reason));
+
+    const bool mended = breaks == QLatin1String("delete")      ? cups.addPrinter(ured)
+                        : breaks == QLatin1String("scheduler") ? cups.restart()
+                        : breaks == QLatin1String("cupsdisable") ? cups.command(QStringLiteral("cupsenable"), {ured})
+                                                                 : cups.command(QStringLiteral("cupsaccept"), {ured});
+    QVERIFY(mended);
+    const int jobsNow = cups.jobs().size(); // a deleted queue took its finished jobs along
+    if (byKeys) {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+    } else {
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
+    }
+    QVERIFY(cups.waitForJobs(jobsNow + 1));
+    QCOMPARE(cups.jobs().last().printer, ured);
+    QCOMPARE(onDefault(), defaultJobs); // never on another printer
+    QCOMPARE(failureText(window.get()), QString());
+    const JournalEntry again = journal.latest(1).first();
+    QCOMPARE(again.outcome, QLatin1String(JournalEntry::printed));
+    QCOMPARE(again.reprintOf, failed.id);
+    QVERIFY(again.jobId > 0);
 }
 
 QTEST_MAIN(TestInvoicePrinting)

@@ -1,4 +1,5 @@
 #include "invoicepage.h"
+#include "journal.h"
 #include "pseudoterminal.h"
 #include "serialport.h"
 #include "settings.h"
@@ -8,8 +9,10 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebView>
@@ -49,6 +52,9 @@ private slots:
     void printerModeWithoutPrinter();
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
+    void portVanishes();
+    void recentInvoicesReprint();
+    void damagedJournalStillPrints();
 
 private:
     // Opens the window on `page` with the given settings and waits for the load.
@@ -316,6 +322,71 @@ void TestPortOutput::settingsDialogRebuildsOutput()
         QCOMPARE(second.read(), QByteArray());
         QCOMPARE(failure(), QStringLiteral("Račun nije ispisan: u postavkama nije zadan port"));
     }
+}
+
+void TestPortOutput::portVanishes()
+{
+    const QString path = pty->slavePath();
+    QVERIFY(openWindow(invoicePage(QStringLiteral("prvi"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + path.toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray("prvi"));
+
+    pty.reset(); // the printer's cable is pulled
+    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    webView()->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QVERIFY2(failure().contains(path), qPrintable(failure()));
+
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const QList<JournalEntry> entries = journal.latest(5);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(entries.at(0).target, path);
+    QCOMPARE(entries.at(0).page, service.url(QStringLiteral("/accounts/login")));
+    QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::printed));
+}
+
+void TestPortOutput::recentInvoicesReprint()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun 12\nukupno 3,00"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
+
+    QString listed;
+    QTimer::singleShot(0, [&listed] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        auto *table = dialog ? dialog->findChild<QTableWidget *>(QStringLiteral("tblInvoices")) : nullptr;
+        if (!table)
+            return;
+        listed = QStringLiteral("%1 %2").arg(table->rowCount()).arg(table->item(0, 3)->text());
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnReprint")), Qt::LeftButton);
+        dialog->close();
+    });
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRecent")), Qt::LeftButton);
+    QCOMPARE(listed, QStringLiteral("1 Račun 12")); // its first line
+    QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
+
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const QList<JournalEntry> entries = journal.latest(5);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).reprintOf, entries.at(1).id);
+    QCOMPARE(entries.at(0).outcome, QLatin1String(JournalEntry::printed));
+}
+
+void TestPortOutput::damagedJournalStillPrints()
+{
+    QVERIFY(writeFile(QStringLiteral("journal.sqlite"), QByteArray(8192, '\xff')));
+    QVERIFY(openWindow(invoicePage(QStringLiteral("svejedno"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray("svejedno"));
+    auto *said = window->findChild<QMessageBox *>(QStringLiteral("journalProblem"));
+    QVERIFY(said);
+    QVERIFY2(said->text().contains(QStringLiteral("oštećen")), qPrintable(said->text()));
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    QCOMPARE(journal.latest(5).size(), 1); // the fresh journal took the invoice
 }
 
 QTEST_MAIN(TestPortOutput)

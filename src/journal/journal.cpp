@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTextStream>
 #include <QVariant>
 
 namespace {
@@ -68,6 +69,8 @@ Journal::~Journal()
 
 bool Journal::open()
 {
+    if (filePath.isEmpty())
+        return false; // a run without a journal, by choice: nothing to say
     if (openFile() && prepareSchema()) {
         usable = true;
         if (access == ReadWrite)
@@ -254,4 +257,18 @@ QString journalLine(const JournalEntry &entry)
                        escaped(entry.outcome == QLatin1String(JournalEntry::printed) ? QString() : entry.reason),
                        escaped(entry.text)}
         .join(QLatin1Char('\t'));
+}
+
+int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors)
+{
+    if (!QFile::exists(path))
+        return 0;
+    Journal journal(path, Journal::ReadOnly);
+    if (!journal.open()) {
+        errors << journal.takeProblem() << '\n';
+        return 1;
+    }
+    for (const JournalEntry &entry : journal.latest(count))
+        out << journalLine(entry) << '\n';
+    return 0;
 }

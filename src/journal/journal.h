@@ -44,7 +44,8 @@ public:
     Journal &operator=(const Journal &) = delete;
 
     // Opens (or makes) the file and drops entries past what is kept. A
-    // read-only journal neither makes nor repairs anything.
+    // read-only journal neither makes nor repairs anything. An empty path is
+    // a run without a journal.
     bool open();
     bool isOpen() const { return usable; }
     QString path() const { return filePath; }
@@ -86,3 +87,11 @@ private:
 // with its UTC offset, outcome, mode, target, reason, text) with backslash,
 // tab, carriage return and line feed escaped.
 QString journalLine(const JournalEntry &entry);
+
+class QTextStream;
+
+// Writes the newest `count` entries of the journal at `path` to `out`, one
+// journalLine each, newest first. No file: nothing, and 0. A file that cannot
+// be read: a message to `errors`, and 1. Reads without changing anything, so
+// it works while the shell runs.
+int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors);

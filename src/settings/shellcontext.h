@@ -26,7 +26,7 @@ struct ShellContext
     QString programDir;             // the folder whose files an update replaces
     QString answerReader;           // the program that reads an update answer within the limits
     QString trustedHostsFile;       // certificates trusted on first use; beside settings.ini
-    QString journalFile;            // the journal of invoice output (SQLite); beside settings.ini
+    QString journalFile;            // the journal of invoice output (SQLite), beside settings.ini; empty: none
     QByteArray trustedCertificates; // PEM, trusted besides the system's authorities
     QByteArray updatePublicKey;     // PEM (Ed25519); when set, update answers must be signed with its key
     UpdateLimits updateLimits;

@@ -24,6 +24,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPrinter>
@@ -435,9 +436,15 @@ void MainWindow::showRecentInvoices()
 
 void MainWindow::showJournalProblem()
 {
+    // A box of its own: the status bar's next message would hide it at once.
     const QString problem = journal->takeProblem();
-    if (!problem.isEmpty())
-        statusBar()->showMessage(problem, 30000);
+    if (problem.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Dnevnik ispisa"), problem, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("journalProblem"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 void MainWindow::runStartupUpdateCheck()

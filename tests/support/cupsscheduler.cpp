@@ -61,7 +61,21 @@ bool CupsScheduler::start(const QStringList &printers, const QString &defaultPri
         return false;
 
     qputenv("CUPS_SERVER", server().toLatin1());
+    if (!launch())
+        return false;
 
+    for (const QString &printer : printers) {
+        if (!addPrinter(printer))
+            return false;
+    }
+    if (!defaultPrinter.isEmpty() && !run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), defaultPrinter}))
+        return false;
+    return true;
+}
+
+bool CupsScheduler::launch()
+{
+    const QString root = dir.path();
     daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon.start(QStringLiteral("cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
                                            QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
@@ -80,14 +94,18 @@ bool CupsScheduler::start(const QStringList &printers, const QString &defaultPri
         }
         QThread::msleep(50);
     }
-
-    for (const QString &printer : printers) {
-        if (!addPrinter(printer))
-            return false;
-    }
-    if (!defaultPrinter.isEmpty() && !run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), defaultPrinter}))
-        return false;
     return true;
+}
+
+bool CupsScheduler::restart()
+{
+    stop();
+    return launch();
+}
+
+bool CupsScheduler::command(const QString &program, const QStringList &arguments) const
+{
+    return run(program, arguments);
 }
 
 bool CupsScheduler::addPrinter(const QString &name)

@@ -25,10 +25,14 @@ public:
 
     bool start(const QStringList &printers, const QString &defaultPrinter);
     void stop();
+    // Starts it again on the same port, with the queues it had.
+    bool restart();
 
     // Queues may come and go while the scheduler runs.
     bool addPrinter(const QString &name);
     bool removePrinter(const QString &name);
+    // Runs a CUPS command (cupsdisable, cupsreject, ...) against this scheduler.
+    bool command(const QString &program, const QStringList &arguments) const;
 
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     QList<Job> jobs() const;
@@ -42,6 +46,7 @@ public:
     static double leftmostText(const Job &job);
 
 private:
+    bool launch();
     // Runs a CUPS command against this scheduler; false when it fails or takes
     // longer than a few seconds, which it reports.
     bool run(const QString &program, const QStringList &arguments, QString *output = nullptr) const;

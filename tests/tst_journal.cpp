@@ -1,0 +1,176 @@
+#include "journal.h"
+#include "testhelpers.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+JournalEntry entryFor(const QString &text, const QDateTime &time = QDateTime::currentDateTimeUtc())
+{
+    JournalEntry entry;
+    entry.time = time;
+    entry.page = QStringLiteral("https://service.example/invoices");
+    entry.mode = QLatin1String(JournalEntry::portMode);
+    entry.target = QStringLiteral("COM1 (/dev/ttyS0)");
+    entry.text = text;
+    return entry;
+}
+
+const QString journalFile = QStringLiteral("journal.sqlite");
+
+} // namespace
+
+// The journal's own file: what survives, what is repaired, what is kept, and
+// the listing the program prints for a terminal.
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { workDir = std::make_unique<ScopedWorkDir>(); }
+    void cleanup() { workDir.reset(); }
+
+    void survivesRestart();
+    void damagedFileMovedAside();
+    void keeps_data();
+    void keeps();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    std::unique_ptr<ScopedWorkDir> workDir;
+};
+
+void TestJournal::survivesRestart()
+{
+    {
+        Journal journal(journalFile);
+        QVERIFY(journal.open());
+        const qint64 printed = journal.begin(entryFor(QStringLiteral("prvi")));
+        QVERIFY(journal.finish(printed, true, QString(), 42));
+        const qint64 failed = journal.begin(entryFor(QStringLiteral("drugi")));
+        QVERIFY(journal.finish(failed, false, QStringLiteral("port se ne može otvoriti")));
+        QVERIFY(journal.begin(entryFor(QStringLiteral("treći"))) > 0); // the program ends mid-output
+    }
+    Journal journal(journalFile);
+    QVERIFY(journal.open());
+    const QList<JournalEntry> entries = journal.latest(10);
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.at(0).text, QStringLiteral("treći"));
+    QCOMPARE(entries.at(0).outcome, QLatin1String(JournalEntry::pending));
+    QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(entries.at(1).reason, QStringLiteral("port se ne može otvoriti"));
+    QCOMPARE(entries.at(2).outcome, QLatin1String(JournalEntry::printed));
+    QCOMPARE(entries.at(2).jobId, 42);
+    QCOMPARE(entries.at(2).target, QStringLiteral("COM1 (/dev/ttyS0)"));
+}
+
+void TestJournal::damagedFileMovedAside()
+{
+    const QByteArray garbage(4096, 'x');
+    QVERIFY(writeFile(journalFile, garbage));
+    Journal journal(journalFile);
+    QVERIFY(journal.open());
+    QVERIFY(journal.takeProblem().contains(QStringLiteral("oštećen")));
+    QCOMPARE(journal.takeProblem(), QString()); // said once
+    QVERIFY(journal.begin(entryFor(QStringLiteral("račun"))) > 0);
+
+    const QStringList aside = QDir().entryList({journalFile + QStringLiteral(".damaged-*")});
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(readFile(aside.first()), garbage);
+}
+
+void TestJournal::keeps_data()
+{
+    QTest::addColumn<int>("old"); // 100 days old
+    QTest::addColumn<int>("recent");
+    QTest::addColumn<int>("kept");
+
+    const int limit = Journal::keepEntries;
+    QTest::newRow("old ones past the count go") << limit + 3 << 2 << limit;
+    QTest::newRow("recent ones all stay") << 3 << limit + 2 << limit + 2;
+    QTest::newRow("a few old ones stay") << 5 << 0 << 5;
+}
+
+void TestJournal::keeps()
+{
+    QFETCH(int, old);
+    QFETCH(int, recent);
+    QFETCH(int, kept);
+    {
+        Journal journal(journalFile);
+        QVERIFY(journal.open());
+        const QDateTime longAgo = QDateTime::currentDateTimeUtc().addDays(-100);
+        for (int i = 0; i < old + recent; ++i)
+            QVERIFY(journal.begin(entryFor(QString::number(i), i < old ? longAgo : QDateTime::currentDateTimeUtc())));
+    }
+    Journal journal(journalFile); // what is kept is settled when the program starts
+    QVERIFY(journal.open());
+    const QList<JournalEntry> entries = journal.latest(2 * Journal::keepEntries);
+    QCOMPARE(entries.size(), kept);
+    QCOMPARE(entries.first().text, QString::number(old + recent - 1)); // the newest always stay
+}
+
+void TestJournal::commandLine_data()
+{
+    QTest::addColumn<QString>("file"); // "none", "garbage" or "entries"
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("lines");
+
+    QTest::newRow("no journal here") << "none" << QStringList() << 0 << 0;
+    QTest::newRow("garbage file") << "garbage" << QStringList() << 1 << 0;
+    QTest::newRow("all of them") << "entries" << QStringList() << 0 << 2;
+    QTest::newRow("the newest one") << "entries" << QStringList{QStringLiteral("1")} << 0 << 1;
+    QTest::newRow("not a number") << "entries" << QStringList{QStringLiteral("x")} << 2 << 0;
+}
+
+void TestJournal::commandLine()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(int, lines);
+
+    if (file == QLatin1String("garbage"))
+        QVERIFY(writeFile(journalFile, QByteArray(4096, 'x')));
+    if (file == QLatin1String("entries")) {
+        Journal journal(journalFile);
+        QVERIFY(journal.open());
+        journal.finish(journal.begin(entryFor(QStringLiteral("Čokolada\t2,00\r\nukupno \\ 2,00"))), true, QString());
+        journal.finish(journal.begin(entryFor(QStringLiteral("Šećer"))), false, QStringLiteral("port\tnestao"));
+    }
+
+    // No display at all: the listing must not need one.
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELMOR_EXECUTABLE), QStringList{QStringLiteral("--journal")} + arguments);
+    QVERIFY2(program.waitForFinished(10000), "velmor-tarsila --journal did not end within 10 s");
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(program.exitCode() == exitCode, qPrintable(errors));
+    const QStringList got = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(got.size(), lines);
+    QCOMPARE(errors.isEmpty(), exitCode == 0);
+
+    const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+    const QStringList newest = {QStringLiteral("failed"), QStringLiteral("port"), QStringLiteral("COM1 (/dev/ttyS0)"),
+                                QStringLiteral("port\\tnestao"), QStringLiteral("Šećer")};
+    const QStringList oldest = {QStringLiteral("printed"), QStringLiteral("port"), QStringLiteral("COM1 (/dev/ttyS0)"),
+                                QString(), QStringLiteral("Čokolada\\t2,00\\r\\nukupno \\\\ 2,00")};
+    for (int i = 0; i < got.size(); ++i) {
+        const QStringList fields = got.at(i).split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 6);
+        QVERIFY2(time.match(fields.first()).hasMatch(), qPrintable(fields.first()));
+        QCOMPARE(fields.mid(1), i == 0 ? newest : oldest);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestJournal)
+#include "tst_journal.moc"
