@@ -8,7 +8,9 @@
 #include "testserver.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -53,6 +55,11 @@ private slots:
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
     void portVanishes();
+    void deviceNotTakingData();
+    void portNamesStayPorts_data();
+    void portNamesStayPorts();
+    void encodings_data();
+    void encodings();
     void recentInvoicesReprint();
     void damagedJournalStillPrints();
 
@@ -229,13 +236,27 @@ void TestPortOutput::nonTerminalDeviceByPath()
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
     QVERIFY(reader >= 0);
+    // The printer's side reads as the bytes come: the output waits for it.
+    const QByteArray expected = QStringLiteral("Račun na uređaj").toUtf8();
+    QByteArray got;
+    std::thread printer([reader, &got, &expected] {
+        const QDeadlineTimer deadline(5000);
+        while (got.size() < expected.size() && !deadline.hasExpired()) {
+            char buffer[256];
+            const ssize_t n = ::read(reader, buffer, sizeof buffer);
+            if (n > 0)
+                got.append(buffer, int(n));
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
 
-    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun na uređaj"), QString()),
-                       "[General]\nuseSerialPort=true\nprinterPort=" + fifo.toLocal8Bit() + "\n"));
-    char buffer[256];
-    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    const bool opened = openWindow(invoicePage(QStringLiteral("Račun na uređaj"), QString()),
+                                   "[General]\nuseSerialPort=true\nprinterPort=" + fifo.toLocal8Bit() + "\n");
+    printer.join();
     ::close(reader);
-    QCOMPARE(QByteArray(buffer, n > 0 ? int(n) : 0), QStringLiteral("Račun na uređaj").toUtf8());
+    QVERIFY(opened);
+    QCOMPARE(got, expected);
     QCOMPARE(log->count(QStringLiteral("nije upaljeno")), 1); // no modem lines on a plain device
     QCOMPARE(failure(), QString());
 }
@@ -345,6 +366,96 @@ void TestPortOutput::portVanishes()
     QCOMPARE(entries.at(0).target, path);
     QCOMPARE(entries.at(0).page, service.url(QStringLiteral("/accounts/login")));
     QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::printed));
+}
+
+void TestPortOutput::deviceNotTakingData()
+{
+    // A FIFO nobody reads: the bytes are never taken.
+    const QString fifo = workDir->filePath(QStringLiteral("nobody.fifo"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(openWindow(invoicePage(QStringLiteral("nitko ne čita"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + fifo.toLocal8Bit() + "\n"));
+    const qint64 took = clock.elapsed();
+    QVERIFY2(failure().contains(QStringLiteral("uređaj ne prima podatke")), qPrintable(failure()));
+    QVERIFY2(took >= SerialPort::writeDeadlineMs(15), qPrintable(QString::number(took)));
+    // the window went on with its events all the while
+    QVERIFY2(ticks > took / 10 / 2, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took)));
+}
+
+void TestPortOutput::portNamesStayPorts_data()
+{
+    QTest::addColumn<QByteArray>("name"); // %DIR%: the test's folder
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("climbs out of /dev") << QByteArray("../tmp/x") << "nije ispravan";
+    QTest::newRow("a folder below /dev") << QByteArray("pts/../../tmp/x") << "nije ispravan";
+    QTest::newRow("a regular file") << QByteArray("%DIR%/settings.ini") << "obična datoteka";
+    QTest::newRow("a folder") << QByteArray("%DIR%") << "mapa";
+}
+
+void TestPortOutput::portNamesStayPorts()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, said);
+
+    QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + name.replace("%DIR%", workDir->path().toLocal8Bit()) + "\n"));
+    QVERIFY2(failure().contains(said), qPrintable(failure()));
+    QVERIFY(readFile(QStringLiteral("settings.ini")).startsWith("[General]")); // not written over
+}
+
+void TestPortOutput::encodings_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes"); // empty: nothing sent, and a failure naming the value
+    QTest::addColumn<int>("replaced");
+
+    const QString croatian = QStringLiteral("ČćĐšž");
+    QTest::newRow("none is UTF-8") << QByteArray() << croatian << croatian.toUtf8() << 0;
+    QTest::newRow("UTF-8 by name") << QByteArray("portEncoding=utf-8\n") << croatian << croatian.toUtf8() << 0;
+    QTest::newRow("CP852") << QByteArray("portEncoding=CP852\n") << croatian << QByteArray("\xac\x86\xd1\xe7\xa7") << 0;
+    QTest::newRow("CP852 with ESC t 18")
+        << QByteArray("portEncoding=cp852\nportCodeTable=18\n") << croatian
+        << QByteArray("\x1b\x74\x12\xac\x86\xd1\xe7\xa7") << 0;
+    QTest::newRow("CP1250") << QByteArray("portEncoding=CP1250\n") << croatian << QByteArray("\xc8\xe6\xd0\x9a\x9e") << 0;
+    QTest::newRow("ISO-8859-2") << QByteArray("portEncoding=ISO-8859-2\n") << croatian
+                                << QByteArray("\xc8\xe6\xd0\xb9\xbe") << 0;
+    QTest::newRow("CP437 lacks them all") << QByteArray("portEncoding=CP437\n") << croatian << QByteArray("?????") << 5;
+    QTest::newRow("CP850 lacks them all") << QByteArray("portEncoding=CP850\n") << croatian << QByteArray("?????") << 5;
+    QTest::newRow("CP858 has the euro") << QByteArray("portEncoding=CP858\n") << QStringLiteral("5 € ?")
+                                        << QByteArray("5 \xd5 ?") << 0;
+    QTest::newRow("code table alone") << QByteArray("portCodeTable=0\n") << QStringLiteral("a")
+                                      << QByteArray("\x1b\x74\x00" "a", 4) << 0;
+    QTest::newRow("unknown encoding") << QByteArray("portEncoding=CP999\n") << croatian << QByteArray() << 0;
+    QTest::newRow("code table too big") << QByteArray("portCodeTable=256\n") << croatian << QByteArray() << 0;
+    QTest::newRow("code table not a number") << QByteArray("portCodeTable=x\n") << croatian << QByteArray() << 0;
+}
+
+void TestPortOutput::encodings()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, replaced);
+
+    QVERIFY(openWindow(invoicePage(text, QString()), "[General]\nuseSerialPort=true\nprinterPort="
+                                                         + pty->slavePath().toLatin1() + "\n" + settings));
+    QCOMPARE(pty->read(), bytes);
+    if (bytes.isEmpty())
+        QVERIFY2(failure().contains(QString::fromLatin1(settings.mid(settings.indexOf('=') + 1).trimmed())),
+                 qPrintable(failure()));
+    else
+        QCOMPARE(failure(), QString());
+    QCOMPARE(log->count(QStringLiteral("ispisani su kao '?'")), replaced > 0 ? 1 : 0);
+    if (replaced > 0)
+        QVERIFY(log->contains(QStringLiteral("nema %1 znak").arg(replaced)));
 }
 
 void TestPortOutput::recentInvoicesReprint()

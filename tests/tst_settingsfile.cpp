@@ -33,6 +33,12 @@ void TestSettingsFile::startup_data()
         << QStringLiteral("https://other.test/start?x=1") << 500;
     QTest::newRow("mainUrl before any section")
         << true << QByteArray("mainUrl=https://other.test/\n") << QStringLiteral("https://other.test/") << 500;
+    QTest::newRow("byte-order mark before the first key")
+        << true << QByteArray("\xEF\xBB\xBFmainUrl=https://other.test/\ntimeout=7\n")
+        << QStringLiteral("https://other.test/") << 7;
+    QTest::newRow("byte-order mark before the section")
+        << true << QByteArray("\xEF\xBB\xBF[General]\nmainUrl=https://other.test/\ntimeout=7\n")
+        << QStringLiteral("https://other.test/") << 7;
     QTest::newRow("mainUrl with a comma kept whole")
         << true << QByteArray("[General]\nmainUrl=https://other.test/?ids=1,2\n")
         << QStringLiteral("https://other.test/?ids=1,2") << 500;

@@ -4,6 +4,8 @@ OutputSetup decideOutput(const OutputSelection &selection, bool portModeNow)
 {
     OutputSetup setup;
     setup.useSerialPort = selection.hasMode ? selection.choice.useSerialPort : portModeNow;
+    setup.portEncoding = selection.portEncoding;
+    setup.portCodeTable = selection.portCodeTable;
     if (selection.hasMode && selection.hasPort) {
         if (setup.useSerialPort)
             setup.portName = selection.choice.printerPort;

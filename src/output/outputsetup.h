@@ -10,6 +10,8 @@ struct OutputSetup
     bool useSerialPort = false;
     QString portName;    // port mode: the port; empty when the file names none
     QString printerName; // printer mode: the printer asked for; empty for the system's default
+    QString portEncoding;  // port mode: as the file writes it; empty for UTF-8
+    QString portCodeTable; // port mode: as the file writes it; empty for none
 };
 
 // A file without useSerialPort keeps the mode in use (`portModeNow`), with no

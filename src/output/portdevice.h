@@ -1,23 +1,34 @@
 #pragma once
 
+#include "serialline.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
-class QFile;
+#include <memory>
 
-// The few operating-system calls the port layer needs beyond Qt; one
-// implementation file per platform.
+// The operating-system side of a port; one implementation file per platform.
 namespace PortDevice {
 
-// Whether the device at `path` is a terminal (a serial line) rather than a
-// plain device file such as a parallel or USB printer node.
-bool isTerminal(const QString &path);
+// One open device, for one invoice.
+class Device
+{
+public:
+    virtual ~Device() = default;
 
-// Blocks until every byte written to the open device `handle` has left the
-// system's buffers. Returns false when the system says it could not.
-bool drain(qintptr handle);
+    // Whether the device asserts DSR; false when it has no modem lines.
+    virtual bool dataSetReady() = 0;
+    // Writes all the bytes and waits until the device has taken them, both
+    // by `deadline` ("uređaj ne prima podatke" past it). Never blocks past it.
+    virtual bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) = 0;
+    // Drops what the device has not taken yet.
+    virtual void discard() = 0;
+};
 
-// Takes the plain device file for this process alone; false when another
-// holder has it.
-bool lockExclusive(QFile &file);
+// Opens the device at `path` once, read-write and for this process alone; a
+// serial line gets `line`. A regular file or a folder is refused, and
+// nothing is ever created.
+std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QString *error);
 
 } // namespace PortDevice

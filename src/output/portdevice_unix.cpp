@@ -1,38 +1,175 @@
+// POSIX: the only place the port layer calls the system directly.
 #include "portdevice.h"
 
 #include <QFile>
+#include <QThread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace PortDevice {
+namespace {
 
-bool isTerminal(const QString &path)
+QString systemError(int number)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+const QString notTaking = QStringLiteral("uređaj ne prima podatke");
+
+speed_t speedFor(qint32 baud)
+{
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B9600;
+    }
+}
+
+bool configure(int fd, const SerialLine &line)
+{
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
         return false;
+    ::cfmakeraw(&t);
+    ::cfsetispeed(&t, speedFor(line.baudRate));
+    ::cfsetospeed(&t, speedFor(line.baudRate));
+    t.c_cflag &= ~tcflag_t(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    t.c_cflag |= CLOCAL | CREAD;
+    switch (line.dataBits) {
+    case QSerialPort::Data5: t.c_cflag |= CS5; break;
+    case QSerialPort::Data6: t.c_cflag |= CS6; break;
+    case QSerialPort::Data7: t.c_cflag |= CS7; break;
+    default: t.c_cflag |= CS8; break;
+    }
+    if (line.stopBits == QSerialPort::TwoStop)
+        t.c_cflag |= CSTOPB;
+    if (line.parity == QSerialPort::EvenParity || line.parity == QSerialPort::OddParity)
+        t.c_cflag |= PARENB | (line.parity == QSerialPort::OddParity ? PARODD : 0);
+    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    if (line.flowControl == QSerialPort::HardwareControl)
+        t.c_cflag |= CRTSCTS;
+    else if (line.flowControl == QSerialPort::SoftwareControl)
+        t.c_iflag |= IXON | IXOFF;
+    return ::tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+class UnixDevice final : public Device
+{
+public:
+    UnixDevice(int fd, bool terminal, bool fifo)
+        : fd(fd)
+        , terminal(terminal)
+        , fifo(fifo)
+    {
+    }
+    ~UnixDevice() override { ::close(fd); }
+
+    bool dataSetReady() override
+    {
+        int lines = 0;
+        return terminal && ::ioctl(fd, TIOCMGET, &lines) == 0 && (lines & TIOCM_DSR);
+    }
+
+    bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) override
+    {
+        qint64 done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                *error = systemError(errno);
+                return false;
+            }
+            pollfd waiting{fd, POLLOUT, 0};
+            const int left = int(qMax<qint64>(0, deadline.remainingTime()));
+            if (deadline.hasExpired() || ::poll(&waiting, 1, qMin(left, 100)) < 0) {
+                if (deadline.hasExpired() || errno != EINTR) {
+                    *error = notTaking;
+                    return false;
+                }
+            }
+        }
+        // Taken means gone from the system's buffers: the line's output queue,
+        // or a FIFO's contents.
+        for (;;) {
+            int pending = 0;
+            if (!(terminal || fifo) || ::ioctl(fd, terminal ? TIOCOUTQ : FIONREAD, &pending) != 0 || pending <= 0)
+                return true;
+            if (deadline.hasExpired()) {
+                *error = notTaking;
+                return false;
+            }
+            QThread::msleep(2);
+        }
+    }
+
+    void discard() override
+    {
+        if (terminal)
+            ::tcflush(fd, TCOFLUSH);
+    }
+
+private:
+    int fd;
+    bool terminal;
+    bool fifo;
+};
+
+} // namespace
+
+std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info{};
+    if (::stat(name.constData(), &info) != 0) {
+        *error = systemError(errno);
+        return nullptr;
+    }
+    if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+        *error = S_ISDIR(info.st_mode) ? QStringLiteral("to je mapa, a ne uređaj")
+                                       : QStringLiteral("to je obična datoteka, a ne uređaj");
+        return nullptr;
+    }
+    // Never created, never our controlling terminal, never blocking.
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = systemError(errno);
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        *error = QStringLiteral("uređaj koristi drugi program");
+        return nullptr;
+    }
     const bool terminal = ::isatty(fd) == 1;
-    ::close(fd);
-    return terminal;
-}
-
-bool drain(qintptr handle)
-{
-    int result;
-    do {
-        result = ::tcdrain(static_cast<int>(handle));
-    } while (result < 0 && errno == EINTR);
-    return result == 0;
-}
-
-bool lockExclusive(QFile &file)
-{
-    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+    if (terminal) {
+        ::ioctl(fd, TIOCEXCL); // other programs that honour it keep out meanwhile
+        if (!configure(fd, line)) {
+            *error = QStringLiteral("postavke linije se ne mogu primijeniti (%1)").arg(systemError(errno));
+            ::close(fd);
+            return nullptr;
+        }
+    }
+    return std::make_unique<UnixDevice>(fd, terminal, S_ISFIFO(info.st_mode));
 }
 
 } // namespace PortDevice

@@ -1,26 +1,68 @@
+// Windows: the serial port module opens ports by name, exclusively.
 #include "portdevice.h"
 
-#include <QFile>
-
-#include <windows.h>
+#include <QSerialPort>
 
 namespace PortDevice {
+namespace {
 
-bool isTerminal(const QString &path)
+class WindowsDevice final : public Device
 {
-    Q_UNUSED(path)
-    return true; // every port name goes to the serial port module
-}
+public:
+    explicit WindowsDevice(std::unique_ptr<QSerialPort> port)
+        : port(std::move(port))
+    {
+    }
 
-bool drain(qintptr handle)
-{
-    return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
-}
+    bool dataSetReady() override
+    {
+        const QSerialPort::PinoutSignals pins = port->pinoutSignals();
+        if (port->error() != QSerialPort::NoError) {
+            port->clearError();
+            return false;
+        }
+        return pins & QSerialPort::DataSetReadySignal;
+    }
 
-bool lockExclusive(QFile &file)
+    bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) override
+    {
+        if (port->write(bytes) != bytes.size()) {
+            *error = port->errorString();
+            return false;
+        }
+        while (port->bytesToWrite() > 0) {
+            if (deadline.hasExpired() || !port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime())))) {
+                *error = port->error() == QSerialPort::TimeoutError || deadline.hasExpired()
+                             ? QStringLiteral("uređaj ne prima podatke")
+                             : port->errorString();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void discard() override { port->clear(QSerialPort::Output); }
+
+private:
+    std::unique_ptr<QSerialPort> port;
+};
+
+} // namespace
+
+std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QString *error)
 {
-    Q_UNUSED(file) // Windows opens devices exclusively by itself
-    return true;
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(path);
+    if (!port->open(QIODevice::ReadWrite)) {
+        *error = port->errorString();
+        return nullptr;
+    }
+    if (!(port->setBaudRate(line.baudRate) && port->setFlowControl(line.flowControl) && port->setParity(line.parity)
+          && port->setDataBits(line.dataBits) && port->setStopBits(line.stopBits))) {
+        *error = QStringLiteral("postavke linije se ne mogu primijeniti (%1)").arg(port->errorString());
+        return nullptr;
+    }
+    return std::make_unique<WindowsDevice>(std::move(port));
 }
 
 } // namespace PortDevice

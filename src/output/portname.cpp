@@ -11,6 +11,9 @@ QString devicePathFor(const QString &portName)
         return QString();
     if (portName.startsWith(QLatin1Char('/')))
         return portName;
+    // Any other name is a device directly under /dev, and stays there.
+    if (portName.contains(QLatin1Char('/')) || portName.contains(QLatin1String("..")))
+        return QString();
 
     static const QRegularExpression numbered(QStringLiteral("^(COM|LPT)([0-9]+)$"));
     const QRegularExpressionMatch match = numbered.match(portName);

@@ -1,11 +1,22 @@
 #include "portoutput.h"
 
+#include "portencoding.h"
 #include "serialport.h"
 
 #include <QDebug>
+#include <QEventLoop>
+#include <QThread>
 
-OutputResult writeInvoiceToPort(SerialPort &port, const QString &text)
+OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding)
 {
+    const PortBytes bytes = portBytes(text, encoding.encoding, encoding.codeTable);
+    if (!bytes.ok())
+        return OutputResult::failed(bytes.problem);
+    if (bytes.replaced > 0)
+        qWarning().noquote() << QStringLiteral("Kodna stranica %1 nema %2 znak(ova) racuna; ispisani su kao '?'")
+                                    .arg(encoding.encoding)
+                                    .arg(bytes.replaced);
+
     if (!port.open()) {
         if (port.portName().isEmpty())
             return OutputResult::failed(QStringLiteral("u postavkama nije zadan port"));
@@ -16,19 +27,32 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text)
     if (!port.deviceReady())
         qDebug("nije upaljeno");
 
-    QByteArray bytes = text.toUtf8();
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const bool written = port.write(bytes);
+    const bool written = port.write(bytes.bytes);
     const QString writeError = port.errorString();
     if (!written)
         qDebug("nisam upisao nista");
-
-    port.flush();
     port.close();
 
     if (!written)
         return OutputResult::failed(QStringLiteral("upis na port %1 nije uspio (%2)").arg(port.portName(), writeError));
     return OutputResult::ok();
+}
+
+OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
+                                            const PortEncodingSetting &encoding)
+{
+    OutputResult result;
+    // The port is made, used and closed on the worker: it belongs to no other thread.
+    QThread *worker = QThread::create([&result, portName, text, encoding] {
+        SerialPort port(portName);
+        result = writeInvoiceToPort(port, text, encoding);
+    });
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    if (!worker->isFinished())
+        loop.exec();
+    worker->wait();
+    delete worker;
+    return result;
 }

@@ -6,7 +6,22 @@
 
 class SerialPort;
 
-// Writes the invoice as UTF-8, up to the first NUL, to the port: open, write,
-// flush, close. A device without DSR still gets the bytes ("nije upaljeno"
-// in the log).
-OutputResult writeInvoiceToPort(SerialPort &port, const QString &text);
+// How a port's invoice is encoded: the settings' portEncoding and
+// portCodeTable as written (empty: UTF-8, no code table command).
+struct PortEncodingSetting
+{
+    QString encoding;
+    QString codeTable;
+};
+
+// Writes the invoice, up to the first NUL, to the port: open, write (within
+// the port's deadline), close. A device without DSR still gets the bytes
+// ("nije upaljeno" in the log). An encoding or code table we do not know
+// sends nothing and is the failure.
+OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding = {});
+
+// The same on a thread of its own, for the port `portName`; the caller's
+// event loop keeps running meanwhile (a nested loop), so a device that stops
+// taking data never freezes the window.
+OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
+                                            const PortEncodingSetting &encoding);

@@ -1,26 +1,20 @@
 #pragma once
 
-#include <QSerialPort>
+#include "serialline.h"
+
 #include <QString>
 
 #include <memory>
 
-class QFile;
+namespace PortDevice {
+class Device;
+}
 
-// The line receipt printers expect: 9600 baud, 8 data bits, no parity,
-// 2 stop bits, no flow control.
-struct SerialLine
-{
-    qint32 baudRate = 9600;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::StopBits stopBits = QSerialPort::TwoStop;
-    QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
-};
-
-// A receipt printer's port by name, closed at rest: it opens for one invoice,
-// takes the bytes, and closes again. A device that is not a terminal (a
-// parallel or USB printer node, a FIFO) is written as a plain device file.
+// A receipt printer's port by name, closed at rest: it opens for one invoice
+// (once: opening a serial line twice can pulse its modem lines), takes the
+// bytes, and closes again. A device that is not a terminal (a parallel or USB
+// printer node, a FIFO) is written as a plain device file. A name that leads
+// to a regular file or a folder is refused, never written over.
 class SerialPort final
 {
 public:
@@ -39,21 +33,21 @@ public:
     bool isOpen() const;
     // Whether the device asserts DSR; false when the modem lines cannot be read.
     bool deviceReady();
-    // Hands all the bytes to the system, or fails.
+    // Hands all the bytes to the device and waits until it has taken them,
+    // for at most twice their time on the line at 9600 baud 8N2 plus 2 s;
+    // past that, what it has not taken is dropped and the write fails.
     bool write(const QByteArray &bytes);
-    // Waits until the written bytes have left the system's buffers.
-    bool flush();
     void close();
+
+    // The longest `write` waits for so many bytes.
+    static int writeDeadlineMs(qint64 bytes);
 
     // Why the last open or write failed.
     QString errorString() const { return error; }
 
 private:
-    bool applySettings();
-
     QString name;
     SerialLine settings;
-    std::unique_ptr<QSerialPort> serial;
-    std::unique_ptr<QFile> plain;
+    std::unique_ptr<PortDevice::Device> device;
     QString error;
 };

@@ -33,6 +33,8 @@ struct OutputSelection
     bool hasMode = false; // useSerialPort present
     bool hasPort = false; // printerPort present
     PrinterInfo choice;   // missing keys read as empty text and false
+    QString portEncoding; // as written; empty for UTF-8
+    QString portCodeTable; // as written; empty for none
 
     // The selection, when both printerPort and useSerialPort are present.
     std::optional<PrinterInfo> complete() const

@@ -14,7 +14,8 @@ struct StartupSettings
 
 // settings.ini: the INI file a user or an IT person may also edit by hand.
 // Every read and write opens the file for that one operation, so a hand edit
-// is seen by the next read and nothing is cached.
+// is seen by the next read and nothing is cached. A file saved with a UTF-8
+// byte-order mark (Notepad does) reads the same as one without.
 class SettingsFile
 {
 public:
@@ -27,7 +28,10 @@ public:
 
     OutputSelection outputSelection() const;
     // Writes printerPort, useSerialPort and friendlyName; other keys stay.
-    void writeOutputSelection(const PrinterInfo &selection) const;
+    // False when the file did not take them.
+    bool writeOutputSelection(const PrinterInfo &selection) const;
+    // Writes portEncoding and portCodeTable (an empty value removes the key).
+    bool writePortEncoding(const QString &encoding, const QString &codeTable) const;
 
     // The update check address as configured; empty when not set.
     QString checkForNewVersionUrl() const;

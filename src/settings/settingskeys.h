@@ -17,6 +17,8 @@ inline constexpr QLatin1String timeout{"timeout"};
 inline constexpr QLatin1String useSerialPort{"useSerialPort"};
 inline constexpr QLatin1String printerPort{"printerPort"};
 inline constexpr QLatin1String friendlyName{"friendlyName"};
+inline constexpr QLatin1String portEncoding{"portEncoding"};   // empty: UTF-8
+inline constexpr QLatin1String portCodeTable{"portCodeTable"}; // ESC t n before the invoice; empty: none
 inline constexpr QLatin1String checkForNewVersionUrl{"checkForNewVersionUrl"};
 inline constexpr QLatin1String version{"version"};
 

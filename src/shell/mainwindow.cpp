@@ -323,6 +323,7 @@ void MainWindow::configureOutput()
     serialPort = std::make_unique<SerialPort>(setup.portName);
     printer = makePrinter(setup.printerName);
     requestedPrinter = setup.printerName;
+    portEncoding = {setup.portEncoding, setup.portCodeTable};
 }
 
 QString MainWindow::outputTarget() const
@@ -341,6 +342,24 @@ void MainWindow::printInvoiceData(const QString &data, const QUrl &page)
 
 bool MainWindow::outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf)
 {
+    // The window keeps running while a device takes its time; an invoice
+    // that comes meanwhile waits its turn instead of interleaving.
+    if (outputBusy) {
+        waitingOutputs.append({reprintOf, text, page, QString()});
+        return false;
+    }
+    outputBusy = true;
+    const bool done = outputNow(text, page, reprintOf);
+    outputBusy = false;
+    while (!waitingOutputs.isEmpty()) {
+        const FailedInvoice next = waitingOutputs.takeFirst();
+        outputInvoice(next.text, next.page, next.entryId);
+    }
+    return done;
+}
+
+bool MainWindow::outputNow(const QString &text, const QUrl &page, qint64 reprintOf)
+{
     JournalEntry entry;
     entry.time = QDateTime::currentDateTimeUtc();
     entry.page = page.toString(QUrl::RemoveUserInfo);
@@ -352,7 +371,7 @@ bool MainWindow::outputInvoice(const QString &text, const QUrl &page, qint64 rep
 
     OutputResult result;
     if (useSerialPort) {
-        result = writeInvoiceToPort(*serialPort, text);
+        result = writeInvoiceToPortInBackground(serialPort->portName(), text, portEncoding);
     } else {
         const std::unique_ptr<QWebView> view = renderInvoice(text, timeout, printManager);
         // The settings dialog may have replaced the printer during the wait:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portoutput.h"
 #include "shellcontext.h"
 
 #include <QList>
@@ -58,6 +59,7 @@ private:
     // Outputs the invoice to the current output and journals it; `reprintOf`
     // is the entry it prints again (0 for a new one).
     bool outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf);
+    bool outputNow(const QString &text, const QUrl &page, qint64 reprintOf);
     void updateFailureBar();
     void retryFailedInvoice();
     void reprintLatest();
@@ -80,6 +82,7 @@ private:
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
     QString requestedPrinter;   // the printer the settings name; empty for the default
+    PortEncodingSetting portEncoding;
 
     // Invoices not output yet, oldest first; the bar shows the newest.
     struct FailedInvoice
@@ -92,6 +95,8 @@ private:
     std::unique_ptr<Journal> journal;
     FailureBar *failureBar = nullptr;
     QList<FailedInvoice> failedInvoices;
+    bool outputBusy = false;
+    QList<FailedInvoice> waitingOutputs; // came while another was being output
     qint64 unjournalled = 0;
 
     // The page being loaded (or that failed, while the error page shows), and
