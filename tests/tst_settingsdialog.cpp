@@ -1,15 +1,20 @@
 #include "buildconfig.h"
 #include "cupsscheduler.h"
 #include "outputchoice.h"
+#include "pseudoterminal.h"
 #include "settings.h"
 #include "testhelpers.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QTextEdit>
+#include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -33,15 +38,21 @@ private slots:
     void pickAfterTypingWritesPick();
     void leavingWritesNothing_data();
     void leavingWritesNothing();
+    void tabAndEnter();
     void unknownKeysSurvive();
     void versionAndMetaType();
+    void encodingChoice();
+    void unsavableChoiceKeepsDialogOpen();
+    void testPrint_data();
+    void testPrint();
 
 private:
-    void openDialog();
-    void setPrinters(const QStringList &printers);
+    void openDialog(const ShellContext &context = testContext(QStringLiteral("https://127.0.0.1:1")));
+    void setPrinters(const QStringList &printers, const QString &defaultPrinter = QString());
     template <typename T> T *widget(const char *name) const { return dialog->findChild<T *>(QLatin1String(name)); }
     QComboBox *combo() const { return widget<QComboBox>("cbPrinterPorts"); }
-    QTextEdit *editor() const { return widget<QTextEdit>("txtPortName"); }
+    QLineEdit *editor() const { return widget<QLineEdit>("txtPortName"); }
+    QComboBox *encoding() const { return widget<QComboBox>("cbEncoding"); }
     QStringList entries() const;
     void click(const char *name) { QTest::mouseClick(widget<QPushButton>(name), Qt::LeftButton); }
     void clickOk() { QTest::mouseClick(widget<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton); }
@@ -73,7 +84,7 @@ void TestSettingsDialog::cleanup()
     workDir.reset();
 }
 
-void TestSettingsDialog::setPrinters(const QStringList &printers)
+void TestSettingsDialog::setPrinters(const QStringList &printers, const QString &defaultPrinter)
 {
     for (const QString &name : installed)
         QVERIFY(cups.removePrinter(name));
@@ -82,12 +93,14 @@ void TestSettingsDialog::setPrinters(const QStringList &printers)
         QVERIFY(cups.addPrinter(name));
         installed << name;
     }
+    if (!defaultPrinter.isEmpty())
+        QVERIFY(cups.command(QStringLiteral("lpadmin"), {QStringLiteral("-d"), defaultPrinter}));
 }
 
-void TestSettingsDialog::openDialog()
+void TestSettingsDialog::openDialog(const ShellContext &context)
 {
     // The service is never asked: the update button is tried in tst_updates.
-    dialog = std::make_unique<Settings>(testContext(QStringLiteral("https://127.0.0.1:1")), nullptr);
+    dialog = std::make_unique<Settings>(context, nullptr);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
 }
@@ -102,36 +115,40 @@ QStringList TestSettingsDialog::entries() const
 
 void TestSettingsDialog::fillsAndPreselects_data()
 {
-    QTest::addColumn<QStringList>("printers");
+    QTest::addColumn<QStringList>("printers"); // the first is the default
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<int>("current");
+    QTest::addColumn<QString>("said"); // in the line that says what is in use
     QTest::addColumn<QStringList>("written"); // printerPort, useSerialPort, friendlyName after OK
 
-    const QStringList ports{"COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2"};
-    QTest::newRow("no printers, no file") << QStringList() << QByteArray() << ports << 0
-                                          << QStringList{"COM1", "true", "COM1"};
-    QTest::newRow("printers first, the first is current")
-        << QStringList{"Blagajna", "Ured"} << QByteArray() << QStringList{"Blagajna", "Ured"} + ports << 0
-        << QStringList{"Blagajna", "false", ""};
-    QTest::newRow("file without useSerialPort selects nothing")
-        << QStringList{"Blagajna"} << QByteArray("printerPort=LPT1\n") << QStringList{"Blagajna"} + ports << 0
-        << QStringList{"Blagajna", "false", ""};
+    const QStringList ports{"Port: COM1 (/dev/ttyS0)", "Port: COM2 (/dev/ttyS1)", "Port: COM3 (/dev/ttyS2)",
+                            "Port: COM4 (/dev/ttyS3)", "Port: LPT1 (/dev/lp0)",   "Port: LPT2 (/dev/lp1)"};
+    const QStringList nothing{"", "", ""};
+    QTest::newRow("no printers, no file: nothing in use")
+        << QStringList() << QByteArray() << ports << -1 << "Nema instaliranog pisača" << nothing;
+    QTest::newRow("two printers: the default is in use")
+        << QStringList{"Ured", "Blagajna"} << QByteArray() << QStringList{"Pisač: Blagajna", "Pisač: Ured (zadani)"} + ports
+        << 1 << "U upotrebi: Pisač: Ured (zadani)" << QStringList{"Ured", "false", ""};
+    QTest::newRow("file without useSerialPort: the default printer")
+        << QStringList{"Blagajna"} << QByteArray("printerPort=LPT1\n") << QStringList{"Pisač: Blagajna (zadani)"} + ports
+        << 0 << "Blagajna" << QStringList{"Blagajna", "false", ""};
     QTest::newRow("saved fixed port")
         << QStringList() << QByteArray("printerPort=LPT2\nuseSerialPort=true\nfriendlyName=LPT2\n") << ports << 5
-        << QStringList{"LPT2", "true", "LPT2"};
+        << "LPT2" << QStringList{"LPT2", "true", "LPT2"};
     QTest::newRow("saved typed port COM7 appended")
         << QStringList() << QByteArray("printerPort=COM7\nuseSerialPort=true\nfriendlyName=\n")
-        << ports + QStringList{"COM7"} << 6 << QStringList{"COM7", "true", ""};
-    QTest::newRow("vanished printer appended")
+        << ports + QStringList{"Port: COM7 (/dev/ttyS6)"} << 6 << "COM7" << QStringList{"COM7", "true", ""};
+    QTest::newRow("removed printer: the default is in use, and said so")
         << QStringList{"Blagajna"} << QByteArray("printerPort=Stari\nuseSerialPort=false\nfriendlyName=\n")
-        << QStringList{"Blagajna"} + ports + QStringList{"Stari"} << 7 << QStringList{"Stari", "false", ""};
-    QTest::newRow("queue named COM1 comes first and wins")
+        << QStringList{"Pisač: Blagajna (zadani)"} + ports << 0 << "Pisač „Stari” nije instaliran"
+        << QStringList{"Blagajna", "false", ""};
+    QTest::newRow("a port, not the printer queue of its name")
         << QStringList{"COM1"} << QByteArray("printerPort=COM1\nuseSerialPort=true\nfriendlyName=COM1\n")
-        << QStringList{"COM1"} + ports << 0 << QStringList{"COM1", "false", ""};
+        << QStringList{"Pisač: COM1 (zadani)"} + ports << 1 << "Port: COM1" << QStringList{"COM1", "true", "COM1"};
     QTest::newRow("found by friendly name")
         << QStringList() << QByteArray("printerPort=LPT2 (old)\nuseSerialPort=true\nfriendlyName=LPT2\n") << ports << 5
-        << QStringList{"LPT2", "true", "LPT2"};
+        << "LPT2" << QStringList{"LPT2", "true", "LPT2"};
 }
 
 void TestSettingsDialog::fillsAndPreselects()
@@ -140,13 +157,15 @@ void TestSettingsDialog::fillsAndPreselects()
     QFETCH(QByteArray, file);
     QFETCH(QStringList, shown);
     QFETCH(int, current);
+    QFETCH(QString, said);
     QFETCH(QStringList, written);
 
-    setPrinters(printers);
+    setPrinters(printers, printers.value(0));
     writeSettingsFile("[General]\n" + file);
     openDialog();
     QCOMPARE(entries(), shown);
     QCOMPARE(combo()->currentIndex(), current);
+    QVERIFY2(widget<QLabel>("lblInUse")->text().contains(said), qPrintable(widget<QLabel>("lblInUse")->text()));
     QVERIFY(editor()->isHidden());
     QVERIFY(widget<QLabel>("lblPortName")->isHidden());
 
@@ -177,8 +196,7 @@ void TestSettingsDialog::typedPortWritten_data()
 
     QTest::newRow("a port name") << QStringLiteral("COM9") << QStringLiteral("COM9");
     QTest::newRow("a device path") << QStringLiteral("/dev/usb/lp0") << QStringLiteral("/dev/usb/lp0");
-    QTest::newRow("spaces kept") << QStringLiteral(" COM9 ") << QStringLiteral(" COM9 ");
-    QTest::newRow("a line break kept in one value") << QStringLiteral("COM\n9") << QStringLiteral("COM\n9");
+    QTest::newRow("blanks around go") << QStringLiteral(" COM9 ") << QStringLiteral("COM9");
     QTest::newRow("a comma kept") << QStringLiteral("a,b") << QStringLiteral("a,b");
 }
 
@@ -190,13 +208,8 @@ void TestSettingsDialog::typedPortWritten()
     setPrinters({QStringLiteral("Ured")});
     openDialog();
     click("btnAddPort");
-    const QStringList lines = typed.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(editor(), Qt::Key_Return);
-        QTest::keyClicks(editor(), lines.at(i));
-    }
-    QCOMPARE(editor()->toPlainText(), typed);
+    QTest::keyClicks(editor(), typed);
+    QCOMPARE(editor()->text(), typed);
     clickOk();
 
     QCOMPARE(saved("printerPort").toString(), written);
@@ -206,7 +219,7 @@ void TestSettingsDialog::typedPortWritten()
 
 void TestSettingsDialog::pickAfterTypingWritesPick()
 {
-    setPrinters({QStringLiteral("Blagajna"), QStringLiteral("Ured")});
+    setPrinters({QStringLiteral("Blagajna"), QStringLiteral("Ured")}, QStringLiteral("Blagajna"));
     openDialog();
     click("btnAddPort");
     QTest::keyClicks(editor(), QStringLiteral("COM9"));
@@ -214,14 +227,14 @@ void TestSettingsDialog::pickAfterTypingWritesPick()
     // picking an entry hides the editor again
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);
-    QCOMPARE(combo()->currentText(), QStringLiteral("Ured"));
+    QCOMPARE(combo()->currentText(), QStringLiteral("Pisač: Ured"));
     QVERIFY(editor()->isHidden());
 
     click("btnAddPort");
-    QCOMPARE(editor()->toPlainText(), QStringLiteral("COM9")); // still there for the next "+"
+    QCOMPARE(editor()->text(), QStringLiteral("COM9")); // still there for the next "+"
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Down);
-    QCOMPARE(combo()->currentText(), QStringLiteral("COM1"));
+    QCOMPARE(combo()->currentText(), QStringLiteral("Port: COM1 (/dev/ttyS0)"));
     clickOk();
 
     QCOMPARE(saved("printerPort").toString(), QStringLiteral("COM1"));
@@ -261,11 +274,26 @@ void TestSettingsDialog::leavingWritesNothing()
     QCOMPARE(readFile(QStringLiteral("settings.ini")), file);
 }
 
+void TestSettingsDialog::tabAndEnter()
+{
+    openDialog();
+    click("btnAddPort");
+    QTest::keyClicks(editor(), QStringLiteral("COM9"));
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QCOMPARE(editor()->text(), QStringLiteral("COM9"));
+    QVERIFY(!editor()->hasFocus()); // Tab moved on
+    editor()->setFocus();
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(dialog->result(), int(QDialog::Accepted)); // Enter accepted
+    QCOMPARE(saved("printerPort").toString(), QStringLiteral("COM9"));
+}
+
 void TestSettingsDialog::unknownKeysSurvive()
 {
     writeSettingsFile("[General]\nmainUrl=https://example.test/start\ntimeout=900\nversion=3\ncustomKey=abc\n"
                       "[Other]\nkey=value\n");
     openDialog();
+    combo()->setCurrentIndex(0); // COM1: no printers here
     clickOk();
 
     QCOMPARE(saved("printerPort").toString(), QStringLiteral("COM1"));
@@ -282,6 +310,81 @@ void TestSettingsDialog::versionAndMetaType()
     QCOMPARE(widget<QLabel>("label_2")->text(), QLatin1String(VELMOR_VERSION) + QStringLiteral(" (created using QT Creator 5)"));
     QVERIFY(QMetaType::type("PrinterInfo") != QMetaType::UnknownType);
     QVERIFY(combo()->itemData(0).canConvert<PrinterInfo>());
+}
+
+void TestSettingsDialog::encodingChoice()
+{
+    writeSettingsFile("[General]\nprinterPort=COM1\nuseSerialPort=true\nfriendlyName=COM1\n");
+    openDialog();
+    QCOMPARE(encoding()->currentText(), QStringLiteral("UTF-8"));
+    encoding()->setCurrentIndex(1); // the Croatian choice for ESC/POS printers
+    emit encoding()->activated(1);
+    QCOMPARE(widget<QSpinBox>("sbCodeTable")->value(), 18);
+    clickOk();
+    QCOMPARE(saved("portEncoding").toString(), QStringLiteral("CP852"));
+    QCOMPARE(saved("portCodeTable").toString(), QStringLiteral("18"));
+
+    openDialog();
+    QCOMPARE(encoding()->currentIndex(), 1);
+}
+
+void TestSettingsDialog::unsavableChoiceKeepsDialogOpen()
+{
+    // Its folder is a file: no one, root included, can write it.
+    QVERIFY(writeFile(QStringLiteral("notafolder"), "x"));
+    ShellContext context = testContext(QStringLiteral("https://127.0.0.1:1"));
+    context.settingsFile = QStringLiteral("notafolder/settings.ini");
+    openDialog(context);
+    combo()->setCurrentIndex(0);
+    QString said;
+    QTimer::singleShot(0, [&said] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            said = box->text();
+            box->accept();
+        }
+    });
+    clickOk();
+    QVERIFY2(said.contains(QStringLiteral("ne može spremiti")), qPrintable(said));
+    QVERIFY(dialog->isVisible()); // the choice is still there to try again
+}
+
+void TestSettingsDialog::testPrint_data()
+{
+    QTest::addColumn<bool>("toPort");
+    QTest::newRow("typed port, PC852 with ESC t 18") << true;
+    QTest::newRow("printer") << false;
+}
+
+void TestSettingsDialog::testPrint()
+{
+    QFETCH(bool, toPort);
+    setPrinters({QStringLiteral("Ured"), QStringLiteral("Blagajna")}, QStringLiteral("Ured"));
+    PseudoTerminal pty;
+    const int jobs = cups.jobs().size();
+    openDialog();
+    if (toPort) {
+        click("btnAddPort");
+        QTest::keyClicks(editor(), pty.slavePath());
+        encoding()->setCurrentIndex(1);
+        emit encoding()->activated(1);
+    } else {
+        combo()->setCurrentIndex(combo()->findText(QStringLiteral("Pisač: Blagajna"))); // not the default
+    }
+    click("btnTestPrint");
+    const QString result = widget<QLabel>("lblTestResult")->text();
+    QVERIFY2(result.startsWith(QStringLiteral("Probni ispis poslan")), qPrintable(result));
+
+    if (toPort) {
+        const QByteArray bytes = pty.read();
+        QVERIFY2(bytes.startsWith("\x1b\x74\x12Probni ispis\n"), bytes.toHex().constData());
+        QVERIFY(bytes.contains("\x9f\x86\xd0\xe7\xa7 \xac\x8f\xd1\xe6\xa6")); // čćđšž ČĆĐŠŽ in PC852
+    } else {
+        QVERIFY(cups.waitForJobs(jobs + 1));
+        const CupsScheduler::Job job = cups.jobs().last();
+        QCOMPARE(job.printer, QStringLiteral("Blagajna"));
+        QVERIFY(CupsScheduler::text(job).contains(QStringLiteral("čćđšž ČĆĐŠŽ")));
+    }
+    QVERIFY(!QFile::exists(QStringLiteral("settings.ini"))); // tried, not saved
 }
 
 QTEST_MAIN(TestSettingsDialog)

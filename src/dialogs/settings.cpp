@@ -3,12 +3,37 @@
 
 #include "buildconfig.h"
 #include "outputchoice.h"
+#include "outputsetup.h"
+#include "portencoding.h"
+#include "portoutput.h"
+#include "printsystem.h"
 #include "settingsfile.h"
 #include "updates.h"
 
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryFile>
+#include <QTextDocument>
 
-Settings::Settings(const ShellContext &context, QWidget *parent)
+namespace {
+
+// PC852 with ESC t 18: Croatian letters on Epson-compatible ESC/POS printers.
+const QString croatianEscPos = QStringLiteral("CP852+18");
+
+} // namespace
+
+Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNow)
     : QDialog(parent)
     , ui(new Ui::Settings)
     , context(context)
@@ -16,9 +41,12 @@ Settings::Settings(const ShellContext &context, QWidget *parent)
     qRegisterMetaType<PrinterInfo>("PrinterInfo");
     ui->setupUi(this);
     ui->label_2->setText(ui->label_2->text().arg(QLatin1String(VELMOR_VERSION)));
+    // One line: Tab moves on, Enter accepts, and neither ends up in the name.
+    ui->txtPortName->setClearButtonEnabled(true);
 
-    fillPrinterPorts();
-    loadSavedPrinterPort();
+    buildEncodingChoice();
+    fillPrinterPorts(portModeNow);
+    loadEncoding();
     showAddPort(false);
 }
 
@@ -27,34 +55,101 @@ Settings::~Settings()
     delete ui;
 }
 
-void Settings::fillPrinterPorts()
+void Settings::buildEncodingChoice()
+{
+    // Below the port choice; the form's fixed layout makes room for it.
+    auto *box = new QWidget(ui->tabSettings);
+    box->setObjectName(QStringLiteral("outputDetails"));
+    auto *form = new QFormLayout(box);
+    form->setContentsMargins(0, 0, 0, 0);
+    inUse = new QLabel(box);
+    inUse->setObjectName(QStringLiteral("lblInUse"));
+    inUse->setWordWrap(true);
+    encoding = new QComboBox(box);
+    encoding->setObjectName(QStringLiteral("cbEncoding"));
+    encoding->addItem(tr("UTF-8"), QString());
+    encoding->addItem(tr("PC852 + ESC t 18 (hrvatski, ESC/POS)"), croatianEscPos);
+    for (const QString &name : portEncodings().mid(1))
+        encoding->addItem(name, name);
+    codeTable = new QSpinBox(box);
+    codeTable->setObjectName(QStringLiteral("sbCodeTable"));
+    codeTable->setRange(-1, 255);
+    codeTable->setSpecialValueText(tr("bez naredbe"));
+    testPrintButton = new QPushButton(tr("Probni ispis"), box);
+    testPrintButton->setObjectName(QStringLiteral("btnTestPrint"));
+    testResult = new QLabel(box);
+    testResult->setObjectName(QStringLiteral("lblTestResult"));
+    testResult->setWordWrap(true);
+    form->addRow(inUse);
+    form->addRow(tr("Kodna stranica porta:"), encoding);
+    form->addRow(tr("Kodna tablica (ESC t n):"), codeTable);
+    form->addRow(testPrintButton, testResult);
+
+    resize(480, 470);
+    ui->layoutWidget->setGeometry(9, 9, 430, 29);
+    ui->layoutWidget1->setGeometry(10, 40, 429, 30);
+    box->setGeometry(10, 76, 429, 170);
+    for (QWidget *below : {static_cast<QWidget *>(ui->pushButton), static_cast<QWidget *>(ui->label),
+                           static_cast<QWidget *>(ui->label_2)})
+        below->move(below->x(), below->y() + 100);
+
+    connect(encoding, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        if (encoding->currentData().toString() == croatianEscPos)
+            codeTable->setValue(18);
+    });
+    connect(testPrintButton, &QPushButton::clicked, this, &Settings::testPrint);
+}
+
+void Settings::fillPrinterPorts(bool portModeNow)
 {
     QStringList printers;
     for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
         printers << info.printerName();
+    const QString defaultPrinter = QPrinterInfo::defaultPrinterName();
 
-    for (const PortEntry &entry : portEntries(printers))
-        ui->cbPrinterPorts->insertItem(ui->cbPrinterPorts->count(), entry.text, QVariant::fromValue(entry.info));
+    const QList<PortEntry> entries = portEntries(printers, defaultPrinter);
+    for (const PortEntry &entry : entries)
+        ui->cbPrinterPorts->addItem(entry.text, QVariant::fromValue(entry.info));
+
+    // The output the main window uses now, decided as it decides it.
+    const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
+    const OutputSetup setup = decideOutput(selection, portModeNow);
+    const QString name = setup.useSerialPort ? setup.portName : setup.printerName;
+    QString note;
+    int index = entryInUse(entries, setup.useSerialPort, name, selection.choice.friendlyName, defaultPrinter, &note);
+    if (index < 0 && setup.useSerialPort && !name.isEmpty()) {
+        // A port known only to the file: it reaches the file again only if OK
+        // is pressed with it chosen.
+        index = ui->cbPrinterPorts->count();
+        ui->cbPrinterPorts->addItem(portEntryText(name), QVariant::fromValue(PrinterInfo(name, true, QString())));
+    }
+    if (setup.useSerialPort && name.isEmpty())
+        note = tr("U postavkama nije zadan port.");
+    ui->cbPrinterPorts->setCurrentIndex(index);
+    inUse->setText(note.isEmpty() ? tr("U upotrebi: %1").arg(ui->cbPrinterPorts->currentText())
+                                  : tr("U upotrebi: %1").arg(index >= 0 ? ui->cbPrinterPorts->currentText()
+                                                                          : tr("ništa"))
+                                        + QLatin1Char('\n') + note);
 }
 
-void Settings::loadSavedPrinterPort()
+void Settings::loadEncoding()
 {
-    const std::optional<PrinterInfo> saved = SettingsFile(context.settingsFile).outputSelection().complete();
-    if (!saved)
-        return;
-
-    QStringList texts;
-    for (int i = 0; i < ui->cbPrinterPorts->count(); ++i)
-        texts << ui->cbPrinterPorts->itemText(i);
-
-    int index = findSavedEntry(texts, *saved);
-    if (index < 0) {
-        // Known only to the file (a typed port, a printer since removed): it
-        // reaches the file again only if OK is pressed with it chosen.
-        index = ui->cbPrinterPorts->count();
-        ui->cbPrinterPorts->insertItem(index, saved->printerPort, QVariant::fromValue(*saved));
+    const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
+    const QString saved = selection.portEncoding.trimmed().toUpper();
+    bool number = false;
+    const int table = selection.portCodeTable.trimmed().toInt(&number);
+    codeTable->setValue(number && table >= 0 && table <= 255 ? table : -1);
+    if (saved.isEmpty() || saved == QLatin1String("UTF-8")) {
+        encoding->setCurrentIndex(0);
+    } else if (saved == QLatin1String("CP852") && codeTable->value() == 18) {
+        encoding->setCurrentIndex(encoding->findData(croatianEscPos));
+    } else if (encoding->findData(saved) >= 0) {
+        encoding->setCurrentIndex(encoding->findData(saved));
+    } else {
+        // Kept as written, so that OK does not quietly turn it into another.
+        encoding->addItem(tr("%1 (nepoznata)").arg(selection.portEncoding), selection.portEncoding);
+        encoding->setCurrentIndex(encoding->count() - 1);
     }
-    ui->cbPrinterPorts->setCurrentIndex(index);
 }
 
 void Settings::showAddPort(bool visible)
@@ -66,6 +161,7 @@ void Settings::showAddPort(bool visible)
 void Settings::on_btnAddPort_clicked()
 {
     showAddPort(true);
+    ui->txtPortName->setFocus();
 }
 
 void Settings::on_cbPrinterPorts_activated(int index)
@@ -74,19 +170,91 @@ void Settings::on_cbPrinterPorts_activated(int index)
     showAddPort(false);
 }
 
-void Settings::on_buttonBox_accepted()
+std::optional<PrinterInfo> Settings::shownChoice() const
 {
-    // accept() has hidden the dialog already, so every child reads as not
-    // visible: the editor's own hidden state is what tells the two rules apart.
     const int index = ui->cbPrinterPorts->currentIndex();
     std::optional<PrinterInfo> current;
     if (index >= 0)
         current = ui->cbPrinterPorts->itemData(index).value<PrinterInfo>();
+    return selectionToSave(ui->txtPortName->isHidden(), ui->txtPortName->text(), current);
+}
 
-    const std::optional<PrinterInfo> toSave =
-        selectionToSave(ui->txtPortName->isHidden(), ui->txtPortName->toPlainText(), current);
-    if (toSave)
-        SettingsFile(context.settingsFile).writeOutputSelection(*toSave);
+QString Settings::shownEncoding() const
+{
+    const QString chosen = encoding->currentData().toString();
+    return chosen == croatianEscPos ? QStringLiteral("CP852") : chosen;
+}
+
+QString Settings::shownCodeTable() const
+{
+    return codeTable->value() < 0 ? QString() : QString::number(codeTable->value());
+}
+
+void Settings::accept()
+{
+    const std::optional<PrinterInfo> toSave = shownChoice();
+    const SettingsFile file(context.settingsFile);
+    if (toSave) {
+        const bool saved = file.writeOutputSelection(*toSave)
+                           && (!toSave->useSerialPort || file.writePortEncoding(shownEncoding(), shownCodeTable()));
+        if (!saved) {
+            QMessageBox::warning(this, windowTitle(),
+                                 tr("Izbor se ne može spremiti: datoteka %1 ne da se zapisati. "
+                                    "Provjerite smije li se pisati u tu mapu.")
+                                     .arg(QDir::toNativeSeparators(QFileInfo(file.path()).absoluteFilePath())));
+            return; // still open, nothing lost
+        }
+    }
+    QDialog::accept();
+}
+
+void Settings::testPrint()
+{
+    const std::optional<PrinterInfo> choice = shownChoice();
+    if (!choice) {
+        testResult->setText(tr("Nije odabran pisač ni port."));
+        return;
+    }
+    const QString target = choice->useSerialPort ? portEntryText(choice->printerPort)
+                                                 : printerEntryText(choice->printerPort, false);
+    const QString sample = tr("Probni ispis\nčćđšž ČĆĐŠŽ\n%1\n%2\n\n")
+                               .arg(QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat), target);
+    testResult->setText(tr("Ispisujem…"));
+    testPrintButton->setEnabled(false);
+
+    OutputResult result;
+    if (choice->useSerialPort) {
+        result = writeInvoiceToPortInBackground(choice->printerPort, sample, {shownEncoding(), shownCodeTable()});
+    } else {
+        const QString problem = printerProblem(choice->printerPort);
+        if (!problem.isEmpty()) {
+            result = OutputResult::failed(problem);
+        } else {
+            QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
+            QTextDocument document;
+            document.setPlainText(sample);
+            if (printSystemTakesDocuments()) {
+                QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-probni-XXXXXX.pdf")));
+                if (pdf.open()) {
+                    pdf.close();
+                    printer.setOutputFormat(QPrinter::PdfFormat);
+                    printer.setOutputFileName(pdf.fileName());
+                    document.print(&printer);
+                    const PrintJob job = submitDocument(choice->printerPort, pdf.fileName(), tr("Probni ispis"));
+                    result = job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
+                } else {
+                    result = OutputResult::failed(pdf.errorString());
+                }
+            } else {
+                document.print(&printer);
+                result = printer.printerState() == QPrinter::Error ? OutputResult::failed(tr("pisač je odbio ispis"))
+                                                                   : OutputResult::ok();
+            }
+        }
+    }
+    testPrintButton->setEnabled(true);
+    testResult->setText(result.done ? tr("Probni ispis poslan: %1").arg(target)
+                                    : tr("Probni ispis nije uspio: %1").arg(result.problem));
 }
 
 void Settings::on_pushButton_clicked()

@@ -4,31 +4,54 @@
 
 #include <QDialog>
 
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+struct PrinterInfo;
+
 namespace Ui {
 class Settings;
 }
 
 // Chooses the output device: an installed printer, a fixed port or a typed
-// port name. OK writes the choice to the settings file; Cancel writes nothing.
+// port name, and for a port the encoding and the code table. It opens on the
+// output actually in use; OK writes the choice to the settings file, and a
+// choice the file does not take keeps the dialog open; Cancel writes nothing.
+// "Probni ispis" outputs a sample through the choice shown, saved or not.
 class Settings final : public QDialog
 {
     Q_OBJECT
 
 public:
-    Settings(const ShellContext &context, QWidget *parent);
+    // `portModeNow`: the mode in use when the file does not say.
+    Settings(const ShellContext &context, QWidget *parent, bool portModeNow = false);
     ~Settings() override;
+
+    void accept() override;
 
 private slots:
     void on_cbPrinterPorts_activated(int index);
-    void on_buttonBox_accepted();
     void on_pushButton_clicked();
     void on_btnAddPort_clicked();
 
 private:
-    void fillPrinterPorts();
-    void loadSavedPrinterPort();
+    void buildEncodingChoice();
+    void fillPrinterPorts(bool portModeNow);
+    void loadEncoding();
     void showAddPort(bool visible);
+    std::optional<PrinterInfo> shownChoice() const;
+    QString shownEncoding() const;
+    QString shownCodeTable() const;
+    void testPrint();
 
     Ui::Settings *ui;
     ShellContext context;
+    QLabel *inUse = nullptr;
+    QComboBox *encoding = nullptr;
+    QSpinBox *codeTable = nullptr;
+    QPushButton *testPrintButton = nullptr;
+    QLabel *testResult = nullptr;
 };

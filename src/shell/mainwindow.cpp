@@ -250,7 +250,7 @@ void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
 
 void MainWindow::on_btnSettings_clicked()
 {
-    auto *dialog = new Settings(context, this);
+    auto *dialog = new Settings(context, this, useSerialPort);
     dialog->exec();
     // Accepted or not, the output follows what the file says now.
     configureOutput();
