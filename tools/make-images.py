@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the two interface images (a gear and the logo) as PNG files.
+"""Draws the two interface images (a gear and the logo) as PNG files, and the
+logo as the program's icon in the sizes the menu entry uses.
 
 Pure standard library so that it runs anywhere; the images are committed and
 this script only needs to run again when they change.
@@ -14,29 +15,29 @@ SIZE = 64
 SS = 4  # supersampling per axis
 
 
-def write_png(path, pixels):
+def write_png(path, pixels, size=SIZE):
     raw = b"".join(b"\x00" + bytes(row) for row in pixels)
 
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
                      + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def render(shade):
+def render(shade, size=SIZE):
     """shade(x, y) -> (r, g, b, a) or None, in unit coordinates centred on 0."""
     rows = []
-    for py in range(SIZE):
+    for py in range(size):
         row = []
-        for px in range(SIZE):
+        for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
             for sy in range(SS):
                 for sx in range(SS):
-                    x = ((px + (sx + 0.5) / SS) / SIZE) * 2 - 1
-                    y = ((py + (sy + 0.5) / SS) / SIZE) * 2 - 1
+                    x = ((px + (sx + 0.5) / SS) / size) * 2 - 1
+                    y = ((py + (sy + 0.5) / SS) / size) * 2 - 1
                     c = shade(x, y)
                     if c:
                         a = c[3] / 255.0
@@ -78,6 +79,8 @@ def logo(x, y):
 
 
 if __name__ == "__main__":
-    out = Path(sys.argv[1] if len(sys.argv) > 1 else "resources/images")
-    write_png(out / "settings.png", render(gear))
-    write_png(out / "kovrin.png", render(logo))
+    out = Path(sys.argv[1] if len(sys.argv) > 1 else "resources")
+    write_png(out / "images" / "settings.png", render(gear))
+    write_png(out / "images" / "kovrin.png", render(logo))
+    for size in (48, 128, 256):
+        write_png(out / "icons" / f"velmor-tarsila-{size}.png", render(logo, size), size)

@@ -1,33 +1,77 @@
+#include "buildconfig.h"
 #include "deployment.h"
 #include "journal.h"
+#include "logfile.h"
 #include "mainwindow.h"
+#include "singleinstance.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTextStream>
 
 #include <cstring>
 
 namespace {
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("main", text);
+}
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    stream.setCodec("UTF-8");
+    return stream;
+}
+
+QTextStream &errors()
+{
+    static QTextStream stream(stderr);
+    stream.setCodec("UTF-8");
+    return stream;
+}
+
+int usage()
+{
+    out() << tr("Upotreba: velmor-tarsila [--journal [N]] [--help] [--version]\n"
+                "\n"
+                "Velmor Tarsila: ljuska za web-aplikaciju računa, s ispisom računa na pisač ili port.\n"
+                "Bez opcija otvara prozor; svoje datoteke (settings.ini, journal.sqlite,\n"
+                "velmor-tarsila.log, report.pdf) drži u radnoj mapi.\n"
+                "\n"
+                "  --journal [N]  ispisuje zadnjih N ispisa iz dnevnika (zadano 20), bez prozora\n"
+                "  --help         ova pomoć\n"
+                "  --version      inačica programa\n")
+          << Qt::flush;
+    return 0;
+}
+
 // `--journal [N]`: the newest N journal entries for a terminal; no window,
 // no display needed.
 int listJournal(int argc, char *argv[], int at)
 {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    QTextStream errors(stderr);
-    out.setCodec("UTF-8");
-    errors.setCodec("UTF-8");
     int count = 20;
     if (at + 1 < argc) {
         bool number = false;
         count = QString::fromLocal8Bit(argv[at + 1]).toInt(&number);
         if (!number || count < 1) {
-            errors << "--journal N: N mora biti pozitivan cijeli broj\n";
+            errors() << tr("--journal N: N mora biti pozitivan cijeli broj") << '\n';
             return 2;
         }
     }
-    return writeJournalListing(deploymentContext().journalFile, count, out, errors);
+    return writeJournalListing(deploymentContext().journalFile, count, out(), errors());
+}
+
+// Whether a window can be shown at all; Qt itself would abort without one.
+bool hasDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY")
+           || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
 }
 
 } // namespace
@@ -35,12 +79,50 @@ int listJournal(int argc, char *argv[], int at)
 int main(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--journal") == 0)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            QCoreApplication app(argc, argv);
+            return usage();
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            QCoreApplication app(argc, argv);
+            out() << "Velmor Tarsila " << VELMOR_VERSION << '\n' << Qt::flush;
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--journal") == 0) {
+            QCoreApplication app(argc, argv);
             return listJournal(argc, argv, i);
+        }
+    }
+    if (!hasDisplay()) {
+        QCoreApplication app(argc, argv);
+        errors() << tr("Velmor Tarsila treba grafičku sesiju (DISPLAY); bez nje pokrenite "
+                       "QT_QPA_PLATFORM=offscreen velmor-tarsila")
+                 << '\n';
+        return 1;
     }
 
     QApplication app(argc, argv);
+    LogFile log(QStringLiteral("velmor-tarsila.log"));
+    LogFile::install(&log);
+
+    SingleInstance instance(QDir::currentPath());
+    if (instance.handedOver()) {
+        qInfo("Velmor Tarsila vec radi u mapi %s; taj je prozor doveden naprijed.", qPrintable(QDir::currentPath()));
+        return 0;
+    }
+    if (!instance.listen())
+        qWarning("Lokalni prikljucak za jedan prozor ne moze se otvoriti; drugi pokretaj otvorit ce drugi prozor.");
+
+    qInfo("Velmor Tarsila %s pokrenut u mapi %s", VELMOR_VERSION, qPrintable(QDir::currentPath()));
     MainWindow window(deploymentContext());
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
+        qInfo("Drugi pokretaj: prozor je doveden naprijed");
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window.raise();
+        window.activateWindow();
+    });
     window.showMaximized();
-    return app.exec();
+    const int status = app.exec();
+    LogFile::install(nullptr);
+    return status;
 }
