@@ -1,0 +1,56 @@
+#include "logfile.h"
+#include "testhelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QtTest>
+
+// The log a support person reads: every message, with its time and level,
+// in a file that is rotated with three old files kept.
+class TestLogFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rotatesAndKeepsThree();
+    void takesTheProgramsMessages();
+};
+
+void TestLogFile::rotatesAndKeepsThree()
+{
+    ScopedWorkDir dir;
+    LogFile log(QStringLiteral("velmor-tarsila.log"), 10 * 1024, 3);
+    const QString line(200, QLatin1Char('x'));
+    for (int i = 0; i < 300; ++i) // about six files' worth
+        log.write(QtWarningMsg, QString::number(i) + QLatin1Char(' ') + line);
+
+    QStringList files = QDir().entryList({QStringLiteral("velmor-tarsila.log*")}, QDir::Files, QDir::Name);
+    QCOMPARE(files, (QStringList{"velmor-tarsila.log", "velmor-tarsila.log.1", "velmor-tarsila.log.2",
+                                 "velmor-tarsila.log.3"}));
+    for (const QString &file : files)
+        QVERIFY2(QFileInfo(file).size() <= 10 * 1024, qPrintable(file));
+    // the newest message is in the current file, the oldest ones are gone
+    QVERIFY(readFile(QStringLiteral("velmor-tarsila.log")).contains("299 x"));
+    QVERIFY(!readFile(QStringLiteral("velmor-tarsila.log.3")).contains("\n0 x"));
+}
+
+void TestLogFile::takesTheProgramsMessages()
+{
+    ScopedWorkDir dir;
+    LogFile log(QStringLiteral("velmor-tarsila.log"));
+    LogFile::install(&log);
+    qWarning("Racun nije ispisan: port COM1 se ne moze otvoriti");
+    qInfo("Racun ispisan: Blagajna");
+    LogFile::install(nullptr);
+    qWarning("not logged");
+
+    const QStringList lines = QString::fromUtf8(readFile(QStringLiteral("velmor-tarsila.log"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (WARNING|INFO) "));
+    QVERIFY2(stamp.match(lines.at(0)).hasMatch() && lines.at(0).endsWith(QLatin1String("se ne moze otvoriti")), qPrintable(lines.at(0)));
+    QVERIFY2(lines.at(1).contains(QLatin1String(" INFO Racun ispisan: Blagajna")), qPrintable(lines.at(1)));
+}
+
+QTEST_GUILESS_MAIN(TestLogFile)
+#include "tst_logfile.moc"

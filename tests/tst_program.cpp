@@ -1,0 +1,120 @@
+#include "buildconfig.h"
+#include "testhelpers.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The program as a terminal or a desktop starts it, in `folder`.
+std::unique_ptr<QProcess> start(const QString &folder, const QStringList &arguments, bool display = true)
+{
+    auto program = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    if (display)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program->setProcessEnvironment(environment);
+    program->setWorkingDirectory(folder);
+    program->start(QStringLiteral(VELMOR_EXECUTABLE), arguments);
+    if (!program->waitForStarted(10000))
+        qWarning("velmor-tarsila did not start: %s", qPrintable(program->errorString()));
+    return program;
+}
+
+// Waits until the log in `folder` says `text` `count` times.
+bool waitForLog(const QString &folder, const QString &text, int count = 1)
+{
+    const QDeadlineTimer deadline(15000);
+    QByteArray log;
+    while (!deadline.hasExpired()) {
+        log = readFile(folder + QStringLiteral("/velmor-tarsila.log"));
+        if (QString::fromUtf8(log).count(text) >= count)
+            return true;
+        QThread::msleep(50);
+    }
+    qWarning("Waited 15 s for \"%s\" x%d in the log; it said:\n%s", qPrintable(text), count, log.right(2000).constData());
+    return false;
+}
+
+void stop(QProcess &program)
+{
+    program.kill();
+    program.waitForFinished(5000);
+}
+
+} // namespace
+
+// The real executable in a subprocess: its command line, and one window per
+// user and data folder.
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void oneWindowPerFolder();
+};
+
+void TestProgram::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--journal [N]";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Velmor Tarsila " VELMOR_VERSION);
+    QTest::newRow("no display") << QStringList() << 1 << "QT_QPA_PLATFORM=offscreen";
+}
+
+void TestProgram::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+
+    QTemporaryDir folder;
+    const auto program = start(folder.path(), arguments, false);
+    QVERIFY2(program->waitForFinished(10000), "the program did not end within 10 s");
+    QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program->exitCode(), exitCode);
+    const QString output = QString::fromUtf8(program->readAllStandardOutput() + program->readAllStandardError());
+    QVERIFY2(output.contains(said), qPrintable(output));
+}
+
+void TestProgram::oneWindowPerFolder()
+{
+    QTemporaryDir shop, other;
+    const auto first = start(shop.path(), {});
+    QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut")));
+
+    // Again in the same folder: the first comes to the front, the second ends.
+    const auto second = start(shop.path(), {});
+    QVERIFY2(second->waitForFinished(10000), "the second start did not end within 10 s");
+    QCOMPARE(second->exitCode(), 0);
+    QVERIFY(waitForLog(shop.path(), QStringLiteral("Drugi pokretaj")));
+    QCOMPARE(first->state(), QProcess::Running);
+
+    // Another folder is another shell.
+    const auto elsewhere = start(other.path(), {});
+    QVERIFY(waitForLog(other.path(), QStringLiteral("pokrenut")));
+    QCOMPARE(elsewhere->state(), QProcess::Running);
+    stop(*elsewhere);
+
+    // A crash leaves the socket behind; the next start is not held back by it.
+    stop(*first);
+    const auto after = start(shop.path(), {});
+    QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut"), 2));
+    QCOMPARE(after->state(), QProcess::Running);
+    stop(*after);
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
