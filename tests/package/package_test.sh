@@ -73,4 +73,39 @@ as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
 [ "$(cat "$data/program/.seeded-from")" = 100.0 ] || fail "the new copy is not marked"
 [ "$sums" = "$(cd "$root/usr" && find . -type f -exec sha256sum {} + | sort)" ] || fail "the package's files changed"
 [ ! -e "$work/elsewhere/settings.ini" ] || fail "settings.ini landed in the folder it was started from"
+
+# The self-update, end to end, as that user: an update service on 127.0.0.1
+# (openssl s_server answering from files that hold whole HTTP responses) with
+# this build's certificate and its signing key; the new file must land in the
+# user's copy and nowhere in the package.
+certs="$build/demo-cert"
+www="$work/www"
+mkdir -p "$www"
+port=$(( 20000 + RANDOM % 30000 ))
+payload="fetched by the update"
+printf 'HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n%s' ${#payload} "$payload" \
+    >"$www/payload.txt"
+digest=$(printf '%s' "$payload" | sha256sum | cut -d' ' -f1)
+answer="{\"version\": 200, \"files\": [{\"FilePath\": \"\", \"DownloadURL\": \"https://localhost:$port/payload.txt\", \"SHA256\": \"$digest\"}]}"
+printf '%s' "$answer" >"$work/answer.json"
+signature=$(openssl pkeyutl -sign -rawin -inkey "$certs/update-key.pem" -in "$work/answer.json" | base64 -w0)
+printf 'HTTP/1.0 200 OK\r\nContent-Type: application/json\r\nX-Update-Signature: %s\r\nContent-Length: %d\r\n\r\n%s' \
+    "$signature" ${#answer} "$answer" >"$www/check?os=1"
+(cd "$www" && exec openssl s_server -accept "$port" -cert "$certs/cert.pem" -key "$certs/key.pem" -HTTP -quiet) \
+    >/dev/null 2>&1 &
+service=$!
+trap 'kill "$service" "${shell:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+sed -i '/^checkForNewVersionUrl=/d; /^version=/d' "$data/settings.ini"
+printf 'checkForNewVersionUrl=https://localhost:%s/check?os=\nversion=150\n' "$port" >>"$data/settings.ini"
+as_user env QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmor-tarsila" >/dev/null 2>&1 &
+shell=$!
+for _ in $(seq 1 200); do
+    grep -q '^version=200' "$data/settings.ini" 2>/dev/null && break
+    sleep 0.1
+done
+kill "$shell" 2>/dev/null || true
+[ "$(cat "$data/program/payload.txt" 2>/dev/null)" = "$payload" ] ||
+    fail "the update did not reach the user's copy within 20 s; the log said: $(tail -n 5 "$data/velmor-tarsila.log" 2>/dev/null)"
+grep -q '^version=200' "$data/settings.ini" || fail "the new version was not written"
+[ "$sums" = "$(cd "$root/usr" && find . -type f -exec sha256sum {} + | sort)" ] || fail "the update touched the package's files"
 echo "package test passed: $(basename "$deb")"
