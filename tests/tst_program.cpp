@@ -43,6 +43,13 @@ bool waitForLog(const QString &folder, const QString &text, int count = 1)
     return false;
 }
 
+// Whether the program still runs; a QProcess learns of an exit only when asked.
+bool stillRunning(QProcess &program)
+{
+    program.waitForFinished(0);
+    return program.state() == QProcess::Running;
+}
+
 void stop(QProcess &program)
 {
     program.kill();
@@ -100,19 +107,19 @@ void TestProgram::oneWindowPerFolder()
     QVERIFY2(second->waitForFinished(10000), "the second start did not end within 10 s");
     QCOMPARE(second->exitCode(), 0);
     QVERIFY(waitForLog(shop.path(), QStringLiteral("Drugi pokretaj")));
-    QCOMPARE(first->state(), QProcess::Running);
+    QVERIFY(stillRunning(*first));
 
     // Another folder is another shell.
     const auto elsewhere = start(other.path(), {});
     QVERIFY(waitForLog(other.path(), QStringLiteral("pokrenut")));
-    QCOMPARE(elsewhere->state(), QProcess::Running);
+    QVERIFY(stillRunning(*elsewhere));
     stop(*elsewhere);
 
     // A crash leaves the socket behind; the next start is not held back by it.
     stop(*first);
     const auto after = start(shop.path(), {});
     QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut"), 2));
-    QCOMPARE(after->state(), QProcess::Running);
+    QVERIFY(stillRunning(*after));
     stop(*after);
 }
 

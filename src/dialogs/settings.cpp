@@ -6,7 +6,7 @@
 #include "outputsetup.h"
 #include "portencoding.h"
 #include "portoutput.h"
-#include "printsystem.h"
+#include "printdocument.h"
 #include "settingsfile.h"
 #include "updates.h"
 
@@ -18,12 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryFile>
 #include <QTextDocument>
 
 namespace {
@@ -45,8 +43,9 @@ Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNo
     ui->txtPortName->setClearButtonEnabled(true);
 
     buildEncodingChoice();
-    fillPrinterPorts(portModeNow);
-    loadEncoding();
+    const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
+    fillPrinterPorts(selection, portModeNow);
+    loadEncoding(selection);
     showAddPort(false);
 }
 
@@ -100,7 +99,7 @@ void Settings::buildEncodingChoice()
     connect(testPrintButton, &QPushButton::clicked, this, &Settings::testPrint);
 }
 
-void Settings::fillPrinterPorts(bool portModeNow)
+void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow)
 {
     QStringList printers;
     for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
@@ -112,7 +111,6 @@ void Settings::fillPrinterPorts(bool portModeNow)
         ui->cbPrinterPorts->addItem(entry.text, QVariant::fromValue(entry.info));
 
     // The output the main window uses now, decided as it decides it.
-    const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
     const OutputSetup setup = decideOutput(selection, portModeNow);
     const QString name = setup.useSerialPort ? setup.portName : setup.printerName;
     QString note;
@@ -126,15 +124,14 @@ void Settings::fillPrinterPorts(bool portModeNow)
     if (setup.useSerialPort && name.isEmpty())
         note = tr("U postavkama nije zadan port.");
     ui->cbPrinterPorts->setCurrentIndex(index);
-    inUse->setText(note.isEmpty() ? tr("U upotrebi: %1").arg(ui->cbPrinterPorts->currentText())
-                                  : tr("U upotrebi: %1").arg(index >= 0 ? ui->cbPrinterPorts->currentText()
-                                                                          : tr("ništa"))
-                                        + QLatin1Char('\n') + note);
+    QString said = tr("U upotrebi: %1").arg(index >= 0 ? ui->cbPrinterPorts->currentText() : tr("ništa"));
+    if (!note.isEmpty())
+        said += QLatin1Char('\n') + note;
+    inUse->setText(said);
 }
 
-void Settings::loadEncoding()
+void Settings::loadEncoding(const OutputSelection &selection)
 {
-    const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
     const QString saved = selection.portEncoding.trimmed().toUpper();
     bool number = false;
     const int table = selection.portCodeTable.trimmed().toInt(&number);
@@ -226,30 +223,16 @@ void Settings::testPrint()
     if (choice->useSerialPort) {
         result = writeInvoiceToPortInBackground(choice->printerPort, sample, {shownEncoding(), shownCodeTable()});
     } else {
-        const QString problem = printerProblem(choice->printerPort);
-        if (!problem.isEmpty()) {
-            result = OutputResult::failed(problem);
+        // A printer gone since the list was made is not replaced by the default one.
+        const QPrinterInfo info = QPrinterInfo::printerInfo(choice->printerPort);
+        if (info.isNull()) {
+            result = OutputResult::failed(tr("pisač %1 nije instaliran").arg(choice->printerPort));
         } else {
-            QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
+            QPrinter printer(info, QPrinter::HighResolution);
             QTextDocument document;
             document.setPlainText(sample);
-            if (printSystemTakesDocuments()) {
-                QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-probni-XXXXXX.pdf")));
-                if (pdf.open()) {
-                    pdf.close();
-                    printer.setOutputFormat(QPrinter::PdfFormat);
-                    printer.setOutputFileName(pdf.fileName());
-                    document.print(&printer);
-                    const PrintJob job = submitDocument(choice->printerPort, pdf.fileName(), tr("Probni ispis"));
-                    result = job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
-                } else {
-                    result = OutputResult::failed(pdf.errorString());
-                }
-            } else {
-                document.print(&printer);
-                result = printer.printerState() == QPrinter::Error ? OutputResult::failed(tr("pisač je odbio ispis"))
-                                                                   : OutputResult::ok();
-            }
+            result = printDocument(
+                printer, [&document](QPrinter &target) { document.print(&target); }, tr("Probni ispis"));
         }
     }
     testPrintButton->setEnabled(true);

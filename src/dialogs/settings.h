@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+struct OutputSelection;
 struct PrinterInfo;
 
 namespace Ui {
@@ -39,8 +40,8 @@ private slots:
 
 private:
     void buildEncodingChoice();
-    void fillPrinterPorts(bool portModeNow);
-    void loadEncoding();
+    void fillPrinterPorts(const OutputSelection &selection, bool portModeNow);
+    void loadEncoding(const OutputSelection &selection);
     void showAddPort(bool visible);
     std::optional<PrinterInfo> shownChoice() const;
     QString shownEncoding() const;

@@ -232,18 +232,6 @@ QList<JournalEntry> Journal::latest(int count) const
     return entries;
 }
 
-JournalEntry Journal::entry(qint64 id) const
-{
-    if (!usable)
-        return JournalEntry();
-    QSqlQuery query(QSqlDatabase::database(connectionName, false));
-    query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE id = ?").arg(QLatin1String(columns)));
-    query.addBindValue(id);
-    if (query.exec() && query.next())
-        return entryFrom(query);
-    return JournalEntry();
-}
-
 QString journalLine(const JournalEntry &entry)
 {
     // Written out by hand: Qt writes "Z" rather than "+00:00" for an offset of 0.

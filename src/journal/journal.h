@@ -47,7 +47,6 @@ public:
     // read-only journal neither makes nor repairs anything. An empty path is
     // a run without a journal.
     bool open();
-    bool isOpen() const { return usable; }
     QString path() const { return filePath; }
 
     // What went wrong with the file, for the user; taken once, then empty
@@ -61,8 +60,6 @@ public:
 
     // The newest entries first; at most `count`.
     QList<JournalEntry> latest(int count) const;
-    // One entry by id; id 0 when there is none.
-    JournalEntry entry(qint64 id) const;
 
     // What is kept: the last `keepEntries`, or those of the last `keepDays`,
     // whichever is more.

@@ -66,7 +66,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     // Certificates the system does not vouch for are trusted on first use,
     // per host, and refused when they change afterwards.
     page->setNetworkAccessManager(
-        new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this));
+        new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, page));
     // A service that takes the connection and then says nothing ends the load.
     page->networkAccessManager()->setTransferTimeout(context.pageTimeoutMs);
     connect(page->networkAccessManager(), &QNetworkAccessManager::finished, this,
@@ -142,6 +142,11 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The page aborts its requests as it goes, after this object's own part
+    // is gone: their signals must not reach it then.
+    QWebPage *page = ui->webView->page();
+    page->disconnect(this);
+    page->networkAccessManager()->disconnect(this);
     delete progressBar;
     delete btnSettings;
     delete btnRecent;

@@ -1,12 +1,10 @@
 #include "pageoutput.h"
 
-#include "printsystem.h"
+#include "printdocument.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
@@ -75,32 +73,6 @@ OutputResult printInvoice(QWebView &view, QPrinter &printer)
 {
     if (!printer.isValid() || printer.printerName().isEmpty())
         return OutputResult::failed(QStringLiteral("nema dostupnog pisaca"));
-    const QString name = printer.printerName();
-
-    if (!printSystemTakesDocuments()) {
-        view.page()->mainFrame()->print(&printer);
-        if (printer.printerState() == QPrinter::Error)
-            return OutputResult::failed(QStringLiteral("pisac %1 je odbio ispis").arg(name));
-        return OutputResult::ok();
-    }
-
-    // Asked first, so that a printer gone, stopped or refusing is named; the
-    // job then goes as a file of our own, so that a refusal is seen too.
-    const QString problem = printerProblem(name);
-    if (!problem.isEmpty())
-        return OutputResult::failed(problem);
-    QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-racun-XXXXXX.pdf")));
-    if (!pdf.open())
-        return OutputResult::failed(QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
-                                        .arg(pdf.errorString()));
-    pdf.close();
-    QPrinter file(QPrinter::HighResolution);
-    file.setOutputFormat(QPrinter::PdfFormat);
-    file.setOutputFileName(pdf.fileName());
-    file.setPageLayout(printer.pageLayout());
-    file.setFullPage(printer.fullPage());
-    file.setDocName(QStringLiteral("Račun"));
-    view.page()->mainFrame()->print(&file);
-    const PrintJob job = submitDocument(name, pdf.fileName(), QStringLiteral("Račun"));
-    return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
+    return printDocument(
+        printer, [&view](QPrinter &target) { view.page()->mainFrame()->print(&target); }, QStringLiteral("Račun"));
 }

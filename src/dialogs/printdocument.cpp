@@ -1,0 +1,38 @@
+#include "printdocument.h"
+
+#include "printsystem.h"
+
+#include <QDir>
+#include <QPrinter>
+#include <QTemporaryFile>
+
+OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title)
+{
+    const QString name = printer.printerName();
+    if (!printSystemTakesDocuments()) {
+        paint(printer);
+        if (printer.printerState() == QPrinter::Error)
+            return OutputResult::failed(QStringLiteral("pisac %1 je odbio ispis").arg(name));
+        return OutputResult::ok();
+    }
+
+    // Asked first, so that a printer gone, stopped or refusing is named; the
+    // job then goes as a file of our own, so that a refusal is seen too.
+    const QString problem = printerProblem(name);
+    if (!problem.isEmpty())
+        return OutputResult::failed(problem);
+    QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
+    if (!pdf.open())
+        return OutputResult::failed(QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
+                                        .arg(pdf.errorString()));
+    pdf.close();
+    QPrinter file(QPrinter::HighResolution);
+    file.setOutputFormat(QPrinter::PdfFormat);
+    file.setOutputFileName(pdf.fileName());
+    file.setPageLayout(printer.pageLayout());
+    file.setFullPage(printer.fullPage());
+    file.setDocName(title);
+    paint(file);
+    const PrintJob job = submitDocument(name, pdf.fileName(), title);
+    return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
+}
