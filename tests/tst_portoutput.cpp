@@ -12,6 +12,8 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -55,6 +57,7 @@ private slots:
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
     void portVanishes();
+    void backToBackAsUser();
     void deviceNotTakingData();
     void portNamesStayPorts_data();
     void portNamesStayPorts();
@@ -366,6 +369,28 @@ void TestPortOutput::portVanishes()
     QCOMPARE(entries.at(0).target, path);
     QCOMPARE(entries.at(0).page, service.url(QStringLiteral("/accounts/login")));
     QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::printed));
+}
+
+void TestPortOutput::backToBackAsUser()
+{
+    // A till's cashier is no root: the line must be free again after every
+    // invoice, for our next one and for other programs.
+    // A copy where nobody may run it: the build folder may be closed to others.
+    QTemporaryDir bin;
+    const QString harness = bin.filePath(QStringLiteral("portwrite_harness"));
+    QVERIFY(QFile::copy(QStringLiteral(PORTWRITE_HARNESS), harness));
+    QVERIFY(::chmod(QFile::encodeName(bin.path()).constData(), 0755) == 0);
+    QVERIFY(::chown(QFile::encodeName(pty->slavePath()).constData(), 65534, 65534) == 0);
+    for (int run = 1; run <= 2; ++run) {
+        QProcess writer;
+        writer.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                 QStringLiteral("--clear-groups"), harness, pty->slavePath(),
+                                                 QStringLiteral("3")});
+        QVERIFY2(writer.waitForFinished(20000), "the write as nobody did not end within 20 s");
+        const QByteArray said = writer.readAllStandardOutput() + writer.readAllStandardError();
+        QVERIFY2(writer.exitCode() == 0, said.constData());
+        QCOMPARE(pty->read(), QStringLiteral("Račun 1\nRačun 2\nRačun 3\n").toUtf8());
+    }
 }
 
 void TestPortOutput::deviceNotTakingData()

@@ -13,14 +13,37 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace PortDevice {
 namespace {
 
+// The system's own texts are English whatever the till's language: the
+// usual ones in words a cashier reads, the rest with their number for support.
 QString systemError(int number)
 {
-    return QString::fromLocal8Bit(std::strerror(number));
+    switch (number) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return QStringLiteral("uređaj ne postoji");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("nema dopuštenja za uređaj");
+    case EBUSY:
+        return QStringLiteral("port je zauzet");
+    case EIO:
+        return QStringLiteral("greška u prijenosu na uređaj");
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return QStringLiteral("naziv uređaja nije ispravan");
+    case EROFS:
+        return QStringLiteral("uređaj je samo za čitanje");
+    case EPIPE:
+        return QStringLiteral("uređaj je odspojen");
+    default:
+        return QStringLiteral("sistemska greška %1").arg(number);
+    }
 }
 
 const QString notTaking = QStringLiteral("uređaj ne prima podatke");
@@ -76,7 +99,15 @@ public:
         , fifo(fifo)
     {
     }
-    ~UnixDevice() override { ::close(fd); }
+    ~UnixDevice() override
+    {
+        // The line's exclusive mode outlives our descriptor while anyone else
+        // holds the line open: without this, the next open by a user without
+        // privileges (our own next invoice included) gets "busy".
+        if (terminal)
+            ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
 
     bool dataSetReady() override
     {
@@ -162,12 +193,12 @@ std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QStrin
     }
     const bool terminal = ::isatty(fd) == 1;
     if (terminal) {
-        ::ioctl(fd, TIOCEXCL); // other programs that honour it keep out meanwhile
         if (!configure(fd, line)) {
             *error = QStringLiteral("postavke linije se ne mogu primijeniti (%1)").arg(systemError(errno));
             ::close(fd);
             return nullptr;
         }
+        ::ioctl(fd, TIOCEXCL); // other programs that honour it keep out meanwhile; released on close
     }
     return std::make_unique<UnixDevice>(fd, terminal, S_ISFIFO(info.st_mode));
 }
