@@ -40,16 +40,16 @@ void TestLogFile::takesTheProgramsMessages()
     ScopedWorkDir dir;
     LogFile log(QStringLiteral("velmor-tarsila.log"));
     LogFile::install(&log);
-    qWarning("Racun nije ispisan: port COM1 se ne moze otvoriti");
-    qInfo("Racun ispisan: Blagajna");
+    qWarning("Račun nije ispisan: port COM1 se ne može otvoriti");
+    qInfo("Račun ispisan: Blagajna");
     LogFile::install(nullptr);
     qWarning("not logged");
 
     const QStringList lines = QString::fromUtf8(readFile(QStringLiteral("velmor-tarsila.log"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (WARNING|INFO) "));
-    QVERIFY2(stamp.match(lines.at(0)).hasMatch() && lines.at(0).endsWith(QLatin1String("se ne moze otvoriti")), qPrintable(lines.at(0)));
-    QVERIFY2(lines.at(1).contains(QLatin1String(" INFO Racun ispisan: Blagajna")), qPrintable(lines.at(1)));
+    QVERIFY2(stamp.match(lines.at(0)).hasMatch() && lines.at(0).endsWith(QStringLiteral("se ne može otvoriti")), qPrintable(lines.at(0)));
+    QVERIFY2(lines.at(1).contains(QStringLiteral(" INFO Račun ispisan: Blagajna")), qPrintable(lines.at(1)));
 }
 
 QTEST_GUILESS_MAIN(TestLogFile)

@@ -207,7 +207,7 @@ void TestReports::staysOnTheService()
 
     QVERIFY2(window->statusBar()->currentMessage().contains(QStringLiteral("ne vodi na servis")),
              qPrintable(window->statusBar()->currentMessage()));
-    QVERIFY(log.contains(QStringLiteral("Izvjestaj odbijen")));
+    QVERIFY(log.contains(QStringLiteral("Izvještaj odbijen")));
     QTest::qWait(200); // a request, had one gone out, would be there by now
     QCOMPARE(otherSite.requests().size(), 0);
     QCOMPARE(service.requestsTo("/x").size(), 0);
@@ -266,12 +266,12 @@ void TestReports::failureKeepsPreviousReport()
     LogCapture log;
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/bad.pdf')"));
     QVERIFY(service.waitForRequests("/reports/bad.pdf"));
-    QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Izvjestaj nije preuzet")),
+    QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Izvještaj nije preuzet")),
                              10000);
     QTest::qWait(100);
 
     QVERIFY(desktop.opened.isEmpty());
-    QVERIFY(log.contains(QStringLiteral("Izvjestaj nije preuzet")));
+    QVERIFY(log.contains(QStringLiteral("Izvještaj nije preuzet")));
     if (kind == "unwritable")
         QVERIFY(QFileInfo(QStringLiteral("report.pdf")).isDir());
     else
@@ -357,7 +357,7 @@ void TestReports::serviceDownNamed()
     openWindowWith(testContext(origin));
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/r.pdf')"));
     QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(),
-                              QStringLiteral("Izvjestaj nije preuzet: Servis 127.0.0.1:%1 nije dostupan (veza odbijena)")
+                              QStringLiteral("Izvještaj nije preuzet: Servis 127.0.0.1:%1 nije dostupan (veza odbijena)")
                                   .arg(origin.section(QLatin1Char(':'), -1)),
                               10000);
     QVERIFY(desktop.opened.isEmpty());

@@ -90,22 +90,22 @@ void TestUpdateRestart::update_data()
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/a.dll"},
                                                   {"FilePath": "lib", "DownloadURL": "%S/files/missing.dll"}]})")
         << FileMap{{"a.dll", "NEW"}} << FileMap{{"a.dll", "OLD"}} << 0 << FileMap{{"a.dll", "OLD"}}
-        << "Azuriranje nije uspjelo: datoteka missing.dll nije dohvacena" << "1";
+        << "Ažuriranje nije uspjelo: datoteka missing.dll nije dohvaćena" << "1";
     QTest::newRow("redirected transfer: wholly old, no restart")
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/moved.dll"}]})")
         << FileMap{{"moved.dll", "%REDIRECT%"}} << FileMap{{"moved.dll", "OLD"}} << 0
         << FileMap{{"moved.dll", "OLD"}}
-        << "Azuriranje nije uspjelo: datoteka moved.dll nije dohvacena (posluzitelj je odgovorio HTTP 302)" << "1";
+        << "Ažuriranje nije uspjelo: datoteka moved.dll nije dohvaćena (poslužitelj je odgovorio HTTP 302)" << "1";
     QTest::newRow("digest mismatch: wholly old, no restart")
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/b.dll"}, {"DownloadURL": "%S/files/a.dll",
                       "SHA256": ")" + QByteArray(64, '0') + R"("}]})")
         << FileMap{{"a.dll", "TAMPERED"}, {"b.dll", "NEW B"}} << FileMap{{"a.dll", "OLD"}} << 0
-        << FileMap{{"a.dll", "OLD"}} << "Azuriranje nije uspjelo: datoteka a.dll je ostecena" << "1";
+        << FileMap{{"a.dll", "OLD"}} << "Ažuriranje nije uspjelo: datoteka a.dll je oštećena" << "1";
     QTest::newRow("hostile folder: refused, nothing fetched")
         << QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/a.dll"},
                                                   {"FilePath": "../escape", "DownloadURL": "%S/files/b.dll"}]})")
         << FileMap{{"a.dll", "NEW"}, {"b.dll", "EVIL"}} << FileMap() << 0 << FileMap()
-        << "Azuriranje je odbijeno: mapa \"../escape\" nije unutar programa" << "1";
+        << "Ažuriranje je odbijeno: mapa \"../escape\" nije unutar programa" << "1";
     QTest::newRow("up to date: closes by itself")
         << QByteArray(R"({"version": 1, "files": [{"DownloadURL": "%S/files/a.dll"}]})") << FileMap{{"a.dll", "NEW"}}
         << FileMap() << 0 << FileMap() << QString() << "1";
@@ -179,7 +179,7 @@ void TestUpdateRestart::update()
     QCOMPARE(filesBelow(work.path()).keys(), (QStringList{"harness.log", "harness.pid", "settings.ini"}));
     QCOMPARE(QSettings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
                  .value(QStringLiteral("version")).toString(), version);
-    if (label.startsWith(QStringLiteral("Azuriranje je odbijeno")) || label.isEmpty()) {
+    if (label.startsWith(QStringLiteral("Ažuriranje je odbijeno")) || label.isEmpty()) {
         for (const RecordedRequest &request : server.requests())
             QVERIFY2(!request.path.startsWith("/files/"), request.target.constData());
     }

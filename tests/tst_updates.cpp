@@ -185,16 +185,16 @@ void TestUpdates::answers_data()
         << "Dogodila se greska prilikom provjere dostupnosti azuriranja! " << kept;
     QTest::newRow("absolute FilePath refused")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "/tmp", "DownloadURL": "%S/files/a.dll"}]})") << 200
-        << "waiting" << "Azuriranje je odbijeno: " << kept;
+        << "waiting" << "Ažuriranje je odbijeno: " << kept;
     QTest::newRow("climbing FilePath refused")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "../..", "DownloadURL": "%S/files/a.dll"}]})") << 200
-        << "waiting" << "Azuriranje je odbijeno: " << kept;
+        << "waiting" << "Ažuriranje je odbijeno: " << kept;
     QTest::newRow("nameless download refused")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "", "DownloadURL": "%S/files/"}]})") << 200
-        << "waiting" << "Azuriranje je odbijeno: " << kept;
+        << "waiting" << "Ažuriranje je odbijeno: " << kept;
 
     // Answers that would hang or exhaust the program if it read them itself.
-    const QString unreadable = QStringLiteral("Azuriranje je odbijeno: odgovor provjere se ne moze procitati");
+    const QString unreadable = QStringLiteral("Ažuriranje je odbijeno: odgovor provjere se ne može pročitati");
     QTest::newRow("a getter that never ends")
         << QByteArray("{get version() { for (;;) {} }}") << 200 << "waiting" << unreadable << kept;
     QTest::newRow("a conversion that never ends")
@@ -204,27 +204,27 @@ void TestUpdates::answers_data()
         << "waiting" << unreadable << kept;
     QTest::newRow("an answer over 1 MB")
         << QByteArray(R"({"version": 9, "pad": ")" + QByteArray(1100 * 1024, 'x') + "\"}") << 200 << "waiting"
-        << "Azuriranje je odbijeno: odgovor provjere je veci od 1 MB" << kept;
+        << "Ažuriranje je odbijeno: odgovor provjere je veći od 1 MB" << kept;
     QTest::newRow("infinite version")
         << QByteArray(R"({"version": Infinity)" + files + "}") << 200 << "waiting"
-        << "Azuriranje je odbijeno: najavljena verzija nije konacan broj" << kept;
+        << "Ažuriranje je odbijeno: najavljena verzija nije konacan broj" << kept;
 
     // Addresses and names that are not the service's https files.
     QTest::newRow("http download")
         << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "http://127.0.0.1:1/a.dll"}]})") << 200
-        << "waiting" << "Azuriranje je odbijeno: adresa \"http://127.0.0.1:1/a.dll\" nije https" << kept;
+        << "waiting" << "Ažuriranje je odbijeno: adresa \"http://127.0.0.1:1/a.dll\" nije https" << kept;
     QTest::newRow("file download")
         << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "file:///etc/hostname"}]})") << 200 << "waiting"
-        << "Azuriranje je odbijeno: adresa \"file:///etc/hostname\" nije https" << kept;
+        << "Ažuriranje je odbijeno: adresa \"file:///etc/hostname\" nije https" << kept;
     QTest::newRow("data download")
         << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "data:,x"}]})") << 200 << "waiting"
-        << "Azuriranje je odbijeno: adresa \"data:,x\" nije https" << kept;
+        << "Ažuriranje je odbijeno: adresa \"data:,x\" nije https" << kept;
     QTest::newRow("NUL in a file name")
         << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "%S/files/a%00.dll"}]})") << 200 << "waiting"
-        << "Azuriranje je odbijeno: naziv datoteke sadrzi kontrolne znakove" << kept;
+        << "Ažuriranje je odbijeno: naziv datoteke sadrži kontrolne znakove" << kept;
     QTest::newRow("line break in a folder name")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "a\nb", "DownloadURL": "%S/files/a.dll"}]})") << 200
-        << "waiting" << "Azuriranje je odbijeno: naziv mape sadrzi kontrolne znakove" << kept;
+        << "waiting" << "Ažuriranje je odbijeno: naziv mape sadrži kontrolne znakove" << kept;
 }
 
 void TestUpdates::answers()
@@ -255,7 +255,7 @@ void TestUpdates::signedAnswers_data()
     QTest::addColumn<QString>("version");       // stored was "2"
 
     const QByteArray three = R"({"version": 3})";
-    const QString forged = QStringLiteral("Azuriranje je odbijeno: Odgovor o ažuriranju nije ispravno potpisan");
+    const QString forged = QStringLiteral("Ažuriranje je odbijeno: Odgovor o ažuriranju nije ispravno potpisan");
     const QByteArray withDigest = R"(, "files": [{"DownloadURL": "%S/files/a.dll", "SHA256": ")" + QByteArray(64, 'a')
                                   + "\"}]}";
     QTest::newRow("signed") << three << QByteArray() << QByteArray("good") << QString() << "3";
@@ -265,7 +265,7 @@ void TestUpdates::signedAnswers_data()
         << three << QByteArray(R"({"version": 30})") << QByteArray("good") << forged << "2";
     QTest::newRow("file without SHA256")
         << QByteArray(R"({"version": 9, "files": [{"DownloadURL": "%S/files/a.dll"}]})") << QByteArray()
-        << QByteArray("good") << "Azuriranje je odbijeno: datoteka a.dll nema SHA256" << "2";
+        << QByteArray("good") << "Ažuriranje je odbijeno: datoteka a.dll nema SHA256" << "2";
     QTest::newRow("same version, replayed") << R"({"version": 2)" + withDigest << QByteArray() << QByteArray("good")
                                             << QString() << "2";
     QTest::newRow("lower version") << R"({"version": 1)" + withDigest << QByteArray() << QByteArray("good")
@@ -319,7 +319,7 @@ void TestUpdates::checkOnlyOverHttps()
 
     const Outcome outcome = runUpdates(context(), true);
     QCOMPARE(outcome.how, QStringLiteral("waiting"));
-    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje je odbijeno: adresa provjere")), qPrintable(outcome.label));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Ažuriranje je odbijeno: adresa provjere")), qPrintable(outcome.label));
     QCOMPARE(plain.requests().size(), 0);
 }
 
@@ -328,12 +328,12 @@ void TestUpdates::transferLimits_data()
     QTest::addColumn<QByteArray>("kind");
     QTest::addColumn<QString>("label");
 
-    QTest::newRow("announced length over the limit") << QByteArray("announced") << "datoteka big.bin je veca od 1 MB";
+    QTest::newRow("announced length over the limit") << QByteArray("announced") << "datoteka big.bin je veća od 1 MB";
     QTest::newRow("unannounced length over the limit")
-        << QByteArray("unannounced") << "datoteka big.bin je veca od 1 MB";
+        << QByteArray("unannounced") << "datoteka big.bin je veća od 1 MB";
     QTest::newRow("all files together over the limit")
-        << QByteArray("together") << "datoteke azuriranja su zajedno vece od 1 MB";
-    QTest::newRow("trickling past the time limit") << QByteArray("trickle") << "datoteka big.bin nije dohvacena u";
+        << QByteArray("together") << "datoteke ažuriranja su zajedno veće od 1 MB";
+    QTest::newRow("trickling past the time limit") << QByteArray("trickle") << "datoteka big.bin nije dohvaćena u";
 }
 
 void TestUpdates::transferLimits()
@@ -387,7 +387,7 @@ void TestUpdates::transferLimits()
     service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
 
     QCOMPARE(outcome.how, QStringLiteral("waiting"));
-    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje nije uspjelo: ") + label), qPrintable(outcome.label));
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Ažuriranje nije uspjelo: ") + label), qPrintable(outcome.label));
     QCOMPARE(filesBelow(program.path()), (QMap<QString, QByteArray>{{"big.bin", "OLD"}}));
     QCOMPARE(settingsValue("version"), QStringLiteral("2"));
 }
@@ -428,7 +428,7 @@ void TestUpdates::versionNotWrittenIsAFailure()
     service.content("/updates/checkForUpdates", R"({"version": 0})", "application/json");
 
     QCOMPARE(outcome.how, QStringLiteral("waiting"));
-    QVERIFY2(outcome.label.startsWith(QStringLiteral("Azuriranje nije uspjelo: verzija se ne moze zapisati")),
+    QVERIFY2(outcome.label.startsWith(QStringLiteral("Ažuriranje nije uspjelo: verzija se ne može zapisati")),
              qPrintable(outcome.label));
     QCOMPARE(filesBelow(program.path()), (QMap<QString, QByteArray>{{"a.dll", "OLD"}}));
     QCOMPARE(settingsValue("version"), QStringLiteral("2"));

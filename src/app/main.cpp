@@ -4,12 +4,15 @@
 #include "logfile.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
+#include "translation.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -63,6 +66,30 @@ int listJournal(int argc, char *argv[], int at)
     return writeJournalListing(deploymentContext().journalFile, count, out(), errors());
 }
 
+// The first argument that is neither ours nor one of Qt's own options (which
+// QApplication takes); empty when there is none.
+QString unknownArgument(int argc, char *argv[])
+{
+    static const char *const qtWithValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                              "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
+                                              "-stylesheet", "-session", "-display", "-geometry", "-name",
+                                              "-title", "-visual", "-qmljsdebugger"};
+    static const char *const qtAlone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    for (int i = 1; i < argc; ++i) {
+        const char *argument = argv[i];
+        if (std::any_of(std::begin(qtWithValue), std::end(qtWithValue),
+                        [argument](const char *known) { return std::strcmp(argument, known) == 0; })) {
+            ++i;
+            continue;
+        }
+        if (std::any_of(std::begin(qtAlone), std::end(qtAlone),
+                        [argument](const char *known) { return std::strcmp(argument, known) == 0; }))
+            continue;
+        return QString::fromLocal8Bit(argument);
+    }
+    return QString();
+}
+
 // Whether a window can be shown at all; Qt itself would abort without one.
 bool hasDisplay()
 {
@@ -93,6 +120,12 @@ int main(int argc, char *argv[])
             return listJournal(argc, argv, i);
         }
     }
+    const QString unknown = unknownArgument(argc, argv);
+    if (!unknown.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        errors() << tr("Nepoznata opcija: %1\nPopis opcija: velmor-tarsila --help").arg(unknown) << '\n';
+        return 2;
+    }
     if (!hasDisplay()) {
         QCoreApplication app(argc, argv);
         errors() << tr("Velmor Tarsila treba grafičku sesiju (DISPLAY); bez nje pokrenite "
@@ -104,14 +137,16 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     LogFile log(QStringLiteral("velmor-tarsila.log"));
     LogFile::install(&log);
+    if (!installCroatian())
+        qWarning("Qtov hrvatski prijevod nije instaliran; Qtovi gumbi ostaju na engleskom.");
 
     SingleInstance instance(QDir::currentPath());
     if (instance.handedOver()) {
-        qInfo("Velmor Tarsila vec radi u mapi %s; taj je prozor doveden naprijed.", qPrintable(QDir::currentPath()));
+        qInfo("Velmor Tarsila već radi u mapi %s; taj je prozor doveden naprijed.", qPrintable(QDir::currentPath()));
         return 0;
     }
     if (!instance.listen())
-        qWarning("Lokalni prikljucak za jedan prozor ne moze se otvoriti; drugi pokretaj otvorit ce drugi prozor.");
+        qWarning("Lokalni priključak za jedan prozor ne može se otvoriti; drugi pokretaj otvorit će drugi prozor.");
 
     qInfo("Velmor Tarsila %s pokrenut u mapi %s", VELMOR_VERSION, qPrintable(QDir::currentPath()));
     MainWindow window(deploymentContext());

@@ -1,4 +1,5 @@
 #include "printdocument.h"
+#include "fileproblem.h"
 
 #include "printsystem.h"
 
@@ -12,7 +13,7 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     if (!printSystemTakesDocuments()) {
         paint(printer);
         if (printer.printerState() == QPrinter::Error)
-            return OutputResult::failed(QStringLiteral("pisac %1 je odbio ispis").arg(name));
+            return OutputResult::failed(QStringLiteral("pisač %1 je odbio ispis").arg(name));
         return OutputResult::ok();
     }
 
@@ -24,7 +25,7 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
     if (!pdf.open())
         return OutputResult::failed(QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
-                                        .arg(pdf.errorString()));
+                                        .arg(fileProblem(pdf)));
     pdf.close();
     QPrinter file(QPrinter::HighResolution);
     file.setOutputFormat(QPrinter::PdfFormat);

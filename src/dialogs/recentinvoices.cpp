@@ -1,5 +1,7 @@
 #include "recentinvoices.h"
 
+#include "invoicetext.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -56,9 +58,11 @@ void RecentInvoices::refresh()
         const QString outcome = entry.outcome == QLatin1String(JournalEntry::printed) ? tr("ispisan")
                                 : entry.outcome == QLatin1String(JournalEntry::failed)
                                     ? tr("nije ispisan: %1").arg(entry.reason)
+                                : entry.outcome == QLatin1String(JournalEntry::skipped)
+                                    ? tr("preskočen: %1").arg(entry.reason)
                                     : tr("nedovršen");
         const QStringList cells = {entry.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy. HH:mm:ss")), outcome,
-                                   entry.target, entry.text.section(QLatin1Char('\n'), 0, 0).trimmed()};
+                                   entry.target, invoiceTitle(entry.text, entry.mode == QLatin1String(JournalEntry::printerMode))};
         for (int column = 0; column < cells.size(); ++column)
             table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
         if (entry.id == selected)

@@ -153,6 +153,16 @@ void Settings::showAddPort(bool visible)
 {
     ui->lblPortName->setVisible(visible);
     ui->txtPortName->setVisible(visible);
+    enablePortDetails();
+}
+
+void Settings::enablePortDetails()
+{
+    const bool port = !ui->txtPortName->isHidden()
+                      || (ui->cbPrinterPorts->currentIndex() >= 0
+                          && ui->cbPrinterPorts->currentData().value<PrinterInfo>().useSerialPort);
+    encoding->setEnabled(port);
+    codeTable->setEnabled(port);
 }
 
 void Settings::on_btnAddPort_clicked()

@@ -43,6 +43,8 @@ private:
     void fillPrinterPorts(const OutputSelection &selection, bool portModeNow);
     void loadEncoding(const OutputSelection &selection);
     void showAddPort(bool visible);
+    // The port's code page and table mean nothing to a printer.
+    void enablePortDetails();
     std::optional<PrinterInfo> shownChoice() const;
     QString shownEncoding() const;
     QString shownCodeTable() const;

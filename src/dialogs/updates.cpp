@@ -11,7 +11,12 @@
 
 namespace {
 
-const QString keptOldVersion = QStringLiteral(" Program je ostao na staroj verziji.");
+// The status texts are written here as the program has always had them; the
+// Croatian translation shows them with their diacritics.
+QString keptOldVersion()
+{
+    return QLatin1Char(' ') + Updates::tr("Program je ostao na staroj verziji.");
+}
 
 } // namespace
 
@@ -52,14 +57,22 @@ void Updates::download_progress(qint64 bytesRead, qint64 totalBytes)
 
 void Updates::waitForUser(const QString &text)
 {
+    sayingServiceDown = false;
     ui->progressBar->hide();
     ui->lblStatus->setText(text);
     ui->pushButton->setEnabled(true);
 }
 
-void Updates::on_check_failed(const QString &error)
+void Updates::on_check_failed(const QString &error, bool unreachable)
 {
-    waitForUser(QStringLiteral("Dogodila se greska prilikom provjere dostupnosti azuriranja! ") + error);
+    waitForUser(tr("Dogodila se greska prilikom provjere dostupnosti azuriranja! ") + error);
+    sayingServiceDown = unreachable;
+}
+
+void Updates::serviceAnswered()
+{
+    if (sayingServiceDown)
+        close();
 }
 
 void Updates::on_up_to_date()
@@ -68,31 +81,30 @@ void Updates::on_up_to_date()
     if (autoClose)
         close();
     else
-        waitForUser(QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
+        waitForUser(tr("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
 }
 
 void Updates::on_refused(const QString &reason)
 {
-    waitForUser(QStringLiteral("Azuriranje je odbijeno: ") + reason + QLatin1Char('.') + keptOldVersion);
+    waitForUser(tr("Ažuriranje je odbijeno: %1.").arg(reason) + keptOldVersion());
 }
 
 void Updates::on_download_started()
 {
     restartOnClose = true;
-    ui->lblStatus->setText(
-        QStringLiteral("Dostupna je nova verzija. Dohvat nove verzije u tijeku. Molimo pricekajte!"));
+    ui->lblStatus->setText(tr("Dostupna je nova verzija. Dohvat nove verzije u tijeku. Molimo pricekajte!"));
     ui->progressBar->show();
 }
 
 void Updates::on_installed()
 {
-    waitForUser(QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
+    waitForUser(tr("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
 }
 
 void Updates::on_failed(const QString &reason)
 {
     restartOnClose = false;
-    waitForUser(QStringLiteral("Azuriranje nije uspjelo: ") + reason + QLatin1Char('.') + keptOldVersion);
+    waitForUser(tr("Ažuriranje nije uspjelo: %1.").arg(reason) + keptOldVersion());
 }
 
 void Updates::on_pushButton_clicked()

@@ -22,12 +22,16 @@ public:
     Updates(const ShellContext &context, QWidget *parent, bool autoClose = true);
     ~Updates() override;
 
+    // The service has answered the window since: a box that only says the
+    // service cannot be reached is out of date, and closes.
+    void serviceAnswered();
+
 private slots:
     void on_pushButton_clicked(); // bound by name to the form's button
 
 private:
     void download_progress(qint64 bytesRead, qint64 totalBytes);
-    void on_check_failed(const QString &error);
+    void on_check_failed(const QString &error, bool unreachable);
     void on_up_to_date();
     void on_refused(const QString &reason);
     void on_download_started();
@@ -40,4 +44,5 @@ private:
     UpdateClient *client;
     bool autoClose;
     bool restartOnClose = false;
+    bool sayingServiceDown = false;
 };

@@ -157,7 +157,7 @@ void Journal::prune()
     query.addBindValue(QDateTime::currentDateTimeUtc().addDays(-keepDays).toMSecsSinceEpoch());
     query.addBindValue(keepEntries - 1);
     if (!query.exec())
-        qWarning().noquote() << "Dnevnik ispisa se ne moze skratiti:" << query.lastError().text();
+        qWarning().noquote() << "Dnevnik ispisa se ne može skratiti:" << query.lastError().text();
 }
 
 void Journal::noteFailure(const QString &what)
@@ -181,16 +181,28 @@ QString Journal::takeProblem()
 
 qint64 Journal::begin(const JournalEntry &entry)
 {
+    return insert(entry, QString::fromLatin1(JournalEntry::pending));
+}
+
+qint64 Journal::recordSkipped(const JournalEntry &entry)
+{
+    return insert(entry, QString::fromLatin1(JournalEntry::skipped));
+}
+
+qint64 Journal::insert(const JournalEntry &entry, const QString &outcome)
+{
     if (!usable)
         return 0;
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
-    query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reprint_of) "
-                                 "VALUES (?, ?, ?, ?, ?, 'pending', ?)"));
+    query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reason, reprint_of) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue((entry.time.isValid() ? entry.time : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch());
     query.addBindValue(text(entry.page));
     query.addBindValue(text(entry.mode));
     query.addBindValue(text(entry.target));
     query.addBindValue(text(entry.text));
+    query.addBindValue(outcome);
+    query.addBindValue(text(entry.reason));
     query.addBindValue(entry.reprintOf);
     if (!query.exec()) {
         noteFailure(query.lastError().text());
@@ -230,6 +242,34 @@ QList<JournalEntry> Journal::latest(int count) const
             entries.append(entryFrom(query));
     }
     return entries;
+}
+
+std::optional<JournalEntry> Journal::latestIssued() const
+{
+    if (!usable)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE reprint_of = 0 AND outcome <> ? ORDER BY id DESC LIMIT 1")
+                      .arg(QLatin1String(columns)));
+    query.addBindValue(QString::fromLatin1(JournalEntry::skipped));
+    if (query.exec() && query.next())
+        return entryFrom(query);
+    return std::nullopt;
+}
+
+qint64 Journal::printedFrom(const QString &page, const QString &text) const
+{
+    if (!usable)
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT id FROM entries WHERE outcome = ? AND page = ? AND text = ? "
+                                 "ORDER BY id DESC LIMIT 1"));
+    query.addBindValue(QString::fromLatin1(JournalEntry::printed));
+    query.addBindValue(::text(page));
+    query.addBindValue(::text(text));
+    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
 }
 
 QString journalLine(const JournalEntry &entry)

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // One output of an invoice, as the journal keeps it.
 struct JournalEntry
 {
@@ -23,6 +25,9 @@ struct JournalEntry
     static constexpr const char *pending = "pending";
     static constexpr const char *printed = "printed";
     static constexpr const char *failed = "failed";
+    // Not output: a load the shell started itself brought back an invoice
+    // already printed; `reprintOf` is that earlier entry.
+    static constexpr const char *skipped = "skipped";
 };
 
 // The record of every invoice output: an SQLite file beside settings.ini.
@@ -58,8 +63,17 @@ public:
     // Completes an entry with its outcome.
     bool finish(qint64 id, bool printed, const QString &reason, qint64 jobId = 0);
 
+    // Records an invoice that was not output because it already was
+    // (`entry.reprintOf`, `entry.reason`); returns its id, 0 when it cannot.
+    qint64 recordSkipped(const JournalEntry &entry);
+
     // The newest entries first; at most `count`.
     QList<JournalEntry> latest(int count) const;
+    // The newest invoice a page issued (no reprint, nothing skipped).
+    std::optional<JournalEntry> latestIssued() const;
+    // The id of an entry that printed exactly `text` from `page`; 0 for none
+    // (and when the journal cannot be read).
+    qint64 printedFrom(const QString &page, const QString &text) const;
 
     // What is kept: the last `keepEntries`, or those of the last `keepDays`,
     // whichever is more.
@@ -67,6 +81,7 @@ public:
     static constexpr int keepDays = 90;
 
 private:
+    qint64 insert(const JournalEntry &entry, const QString &outcome);
     bool openFile();
     bool prepareSchema();
     void prune();

@@ -35,33 +35,48 @@ bool isUnreachable(QNetworkReply::NetworkError error)
     }
 }
 
-QString networkProblem(QNetworkReply::NetworkError error, const QUrl &url, const QString &errorString, int timeoutMs)
+QString networkReason(QNetworkReply::NetworkError error, int timeoutMs)
 {
-    QString why;
     switch (error) {
     case QNetworkReply::ConnectionRefusedError:
-        why = tr("veza odbijena");
-        break;
+        return tr("veza odbijena");
     case QNetworkReply::HostNotFoundError:
-        why = tr("adresa nije pronađena");
-        break;
+        return tr("adresa nije pronađena");
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        why = timeoutMs > 0 ? tr("nema odgovora %1 s").arg(timeoutMs / 1000) : tr("nema odgovora");
-        break;
+        return timeoutMs > 0 ? tr("nema odgovora %1 s").arg(timeoutMs / 1000) : tr("nema odgovora");
     case QNetworkReply::RemoteHostClosedError:
-        why = tr("veza je prekinuta");
-        break;
+        return tr("veza je prekinuta");
     case QNetworkReply::SslHandshakeFailedError:
-        why = tr("sigurna veza nije uspostavljena");
-        break;
+        return tr("certifikat nije valjan ili mu se ne vjeruje");
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::UnknownNetworkError:
-        why = tr("mreža nije dostupna");
-        break;
+        return tr("mreža nije dostupna");
+    case QNetworkReply::ContentNotFoundError:
+        return tr("stranica ne postoji");
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::AuthenticationRequiredError:
+        return tr("pristup nije dopušten");
+    case QNetworkReply::InternalServerError:
+    case QNetworkReply::ServiceUnavailableError:
+    case QNetworkReply::UnknownServerError:
+        return tr("greška na poslužitelju");
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::ProtocolFailure:
+        return tr("poslužitelj ne odgovara kako treba");
     default:
-        return errorString;
+        return tr("greška mreže %1").arg(int(error));
     }
-    return tr("Servis %1 nije dostupan (%2)").arg(hostOf(url), why);
+}
+
+QString networkProblem(QNetworkReply::NetworkError error, const QUrl &url, int timeoutMs)
+{
+    const QString why = networkReason(error, timeoutMs);
+    if (error == QNetworkReply::SslHandshakeFailedError)
+        return tr("Sigurna veza sa servisom %1 nije uspostavljena: %2").arg(hostOf(url), why);
+    if (isUnreachable(error))
+        return tr("Servis %1 nije dostupan (%2)").arg(hostOf(url), why);
+    return tr("Servis %1 javlja grešku (%2)").arg(hostOf(url), why);
 }

@@ -13,14 +13,14 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     if (!bytes.ok())
         return OutputResult::failed(bytes.problem);
     if (bytes.replaced > 0)
-        qWarning().noquote() << QStringLiteral("Kodna stranica %1 nema %2 znak(ova) racuna; ispisani su kao '?'")
+        qWarning().noquote() << QStringLiteral("Kodna stranica %1 nema %2 znak(ova) računa; ispisani su kao '?'")
                                     .arg(encoding.encoding)
                                     .arg(bytes.replaced);
 
     if (!port.open()) {
         if (port.portName().isEmpty())
             return OutputResult::failed(QStringLiteral("u postavkama nije zadan port"));
-        return OutputResult::failed(QStringLiteral("port %1 se ne moze otvoriti (%2)")
+        return OutputResult::failed(QStringLiteral("port %1 se ne može otvoriti (%2)")
                                         .arg(port.portName(), port.errorString()));
     }
 

@@ -5,9 +5,28 @@
 
 namespace {
 
+// CUPS says why in English; a cashier gets the usual reasons in words.
 QString lastError()
 {
-    return QString::fromUtf8(cupsLastErrorString());
+    switch (cupsLastError()) {
+    case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+    case IPP_STATUS_ERROR_INTERNAL:
+        return QStringLiteral("sustav za ispis ne odgovara");
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+    case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
+        return QStringLiteral("nema dopuštenja za ispis");
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        return QStringLiteral("pisač ne prima poslove");
+    case IPP_STATUS_ERROR_NOT_FOUND:
+        return QStringLiteral("pisač ne postoji");
+    case IPP_STATUS_ERROR_DOCUMENT_FORMAT_NOT_SUPPORTED:
+    case IPP_STATUS_ERROR_DOCUMENT_FORMAT_ERROR:
+        return QStringLiteral("pisač ne prima taj oblik dokumenta");
+    default:
+        return QStringLiteral("greška sustava za ispis 0x%1").arg(int(cupsLastError()), 4, 16, QLatin1Char('0'));
+    }
 }
 
 } // namespace
@@ -35,7 +54,7 @@ QString printerProblem(const QString &printerName)
     }
     if (!response || status > IPP_STATUS_OK_CONFLICTING) {
         ippDelete(response);
-        return QStringLiteral("sustav za ispis nije dostupan (%1)").arg(lastError());
+        return QStringLiteral("sustav za ispis nije dostupan: %1").arg(lastError());
     }
 
     QString problem;

@@ -1,4 +1,5 @@
 #include "reportfile.h"
+#include "fileproblem.h"
 
 #include "networkproblem.h"
 #include "trustingnetworkmanager.h"
@@ -47,15 +48,15 @@ QString ReportFile::problem()
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.toInt();
     if (status.isValid() && (code < 200 || code > 299))
-        return QStringLiteral("posluzitelj je odgovorio HTTP %1").arg(code);
+        return QStringLiteral("poslužitelj je odgovorio HTTP %1").arg(code);
     const QString refused = TrustingNetworkManager::refusal(reply);
     if (!refused.isEmpty())
         return refused;
     if (reply->error() != QNetworkReply::NoError)
-        return networkProblem(reply->error(), reply->url(), reply->errorString());
+        return networkProblem(reply->error(), reply->url());
     if (failedToWrite || !file.commit())
-        return QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
-            .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+        return QStringLiteral("datoteka %1 se ne može zapisati (%2)")
+            .arg(QDir::toNativeSeparators(file.fileName()), fileProblem(file));
     return QString();
 }
 

@@ -3,6 +3,7 @@
 
 #include "errorpage.h"
 #include "failurebar.h"
+#include "invoicetext.h"
 #include "journal.h"
 #include "jsconnector.h"
 #include "networkproblem.h"
@@ -10,6 +11,7 @@
 #include "pageoutput.h"
 #include "portname.h"
 #include "portoutput.h"
+#include "printsystem.h"
 #include "recentinvoices.h"
 #include "reportaddress.h"
 #include "reportfile.h"
@@ -24,10 +26,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -40,6 +44,8 @@
 #include <QWebView>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 // Every report and every document the view cannot show ends up under this
 // one name in the working directory.
@@ -73,7 +79,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
             &MainWindow::on_page_request_finished);
 
     retryTimer.setSingleShot(true);
-    connect(&retryTimer, &QTimer::timeout, this, &MainWindow::reloadPage);
+    connect(&retryTimer, &QTimer::timeout, this, &MainWindow::retryPage);
     for (const QKeySequence &keys : {QKeySequence(QKeySequence::Refresh), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
         auto *shortcut = new QShortcut(keys, this);
         connect(shortcut, &QShortcut::activated, this, &MainWindow::reloadPage);
@@ -87,7 +93,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     ui->gridLayout->removeWidget(ui->webView);
     ui->gridLayout->addWidget(failureBar, 0, 0, 1, 2);
     ui->gridLayout->addWidget(ui->webView, 1, 0, 1, 2);
-    connect(failureBar, &FailureBar::retryRequested, this, &MainWindow::retryFailedInvoice);
+    connect(failureBar, &FailureBar::retryRequested, this, &MainWindow::retryFailedInvoices);
     connect(failureBar, &FailureBar::settingsRequested, this, &MainWindow::on_btnSettings_clicked);
     connect(failureBar, &FailureBar::dismissed, this, [this] { failedInvoices.clear(); });
     auto *reprintShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
@@ -105,8 +111,14 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     btnSettings->setObjectName(QStringLiteral("btnSettings"));
     btnSettings->setIcon(QIcon(QStringLiteral(":/img/images/settings.png")));
     btnSettings->setIconSize(QSize(20, 24));
+    btnSettings->setToolTip(tr("Postavke ispisa (Ctrl+,)"));
+    btnSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(btnSettings, &QPushButton::clicked, this, &MainWindow::on_btnSettings_clicked);
     statusBar()->addPermanentWidget(btnSettings, 0);
+
+    lblOutput = new QLabel;
+    lblOutput->setObjectName(QStringLiteral("lblOutput"));
+    statusBar()->addPermanentWidget(lblOutput, 0);
 
     progressBar = new QProgressBar;
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -150,9 +162,9 @@ MainWindow::~MainWindow()
     delete progressBar;
     delete btnSettings;
     delete btnRecent;
+    delete lblOutput;
     serialPort.reset();
     delete ui;
-    printer.reset();
     delete jsConnector;
     delete reportManager;
 }
@@ -183,6 +195,7 @@ void MainWindow::on_webView_loadFinished(bool ok)
         errorPageLoading = false; // the shell's own page: no invoice, no mark
         return;
     }
+    const bool startedByShell = std::exchange(loadStartedByShell, false);
     if (!ok && !loadProblem.isEmpty()) {
         // From the event loop: the view is still finishing this load.
         QMetaObject::invokeMethod(this, &MainWindow::showErrorPage, Qt::QueuedConnection);
@@ -195,14 +208,37 @@ void MainWindow::on_webView_loadFinished(bool ok)
     if (!JSConnector::isFromOrigins(frame->url(), serviceOrigins)) {
         // Another site's page prints nothing, whatever it leaves.
         if (!frame->findFirstElement(QStringLiteral("#PrintInvoiceData, #PrintInvoiceDataHTML")).isNull())
-            qWarning().noquote() << "Racun na stranici" << frame->url().toString(QUrl::RemoveUserInfo)
+            qWarning().noquote() << "Račun na stranici" << frame->url().toString(QUrl::RemoveUserInfo)
                                  << "nije ispisan: stranica nije sa servisa";
         return;
     }
+    if (ok && startupUpdates)
+        startupUpdates->serviceAnswered();
     const QString invoice = readInvoice(frame, useSerialPort);
     markShownByShell(frame);
-    if (!invoice.isEmpty())
-        printInvoiceData(invoice, frame->url());
+    if (invoice.isEmpty())
+        return;
+    // Nobody at the till asked for a load the shell made itself: what it
+    // brings back was printed already, unless the journal says otherwise.
+    const QString page = frame->url().toString(QUrl::RemoveUserInfo);
+    const qint64 printedBefore = startedByShell ? journal->printedFrom(page, invoice) : 0;
+    if (printedBefore > 0) {
+        JournalEntry entry;
+        entry.time = QDateTime::currentDateTimeUtc();
+        entry.page = page;
+        entry.mode = QLatin1String(useSerialPort ? JournalEntry::portMode : JournalEntry::printerMode);
+        entry.text = invoice;
+        entry.reprintOf = printedBefore;
+        entry.reason = tr("već ispisan; stranicu je ponovno učitao program");
+        journal->recordSkipped(entry);
+        showJournalProblem();
+        qInfo().noquote() << "Račun nije ponovno ispisan: stranicu" << page
+                          << "ponovno je učitao program, a račun je već ispisan";
+        statusBar()->showMessage(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."),
+                                 15000);
+        return;
+    }
+    printInvoiceData(invoice, frame->url());
 }
 
 void MainWindow::on_page_request_finished(QNetworkReply *reply)
@@ -219,8 +255,8 @@ void MainWindow::on_page_request_finished(QNetworkReply *reply)
     }
     if (reply->error() == QNetworkReply::NoError || !isUnreachable(reply->error()))
         return;
-    loadProblem = networkProblem(reply->error(), reply->url(), reply->errorString(), context.pageTimeoutMs);
-    qWarning().noquote() << "Stranica se ne moze ucitati:" << reply->url().toString() << "-" << loadProblem;
+    loadProblem = networkProblem(reply->error(), reply->url(), context.pageTimeoutMs);
+ qWarning().noquote() << "Stranica se ne može učitati:" << reply->url().toString() << "-" << loadProblem;
 }
 
 void MainWindow::showErrorPage()
@@ -229,6 +265,12 @@ void MainWindow::showErrorPage()
     errorPageLoading = true;
     ui->webView->setHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
     retryTimer.start(context.retryIntervalMs);
+}
+
+void MainWindow::retryPage()
+{
+    loadStartedByShell = true;
+    ui->webView->load(loadingUrl);
 }
 
 void MainWindow::reloadPage()
@@ -274,7 +316,7 @@ void MainWindow::on_download_report_request_received(const QString &url)
     QString problem;
     const QUrl address = reportAddress(context.serviceOrigin, url, &problem);
     if (!address.isValid()) {
-        qWarning().noquote() << "Izvjestaj odbijen:" << problem;
+        qWarning().noquote() << "Izvještaj odbijen:" << problem;
         statusBar()->showMessage(tr("Izvještaj nije preuzet: %1").arg(problem), 15000);
         return;
     }
@@ -283,6 +325,7 @@ void MainWindow::on_download_report_request_received(const QString &url)
         statusBar()->showMessage(tr("Taj se izvještaj već preuzima."), 5000);
         return;
     }
+    statusBar()->showMessage(tr("Preuzimanje izvještaja…"));
 
     QNetworkRequest request(address);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -305,8 +348,8 @@ void MainWindow::saveReport(QNetworkReply *reply)
     });
     connect(report, &ReportFile::failed, this, [this, address](const QString &problem) {
         reportsInFlight.remove(address);
-        qWarning().noquote() << "Izvjestaj nije preuzet:" << address << "-" << problem;
-        statusBar()->showMessage(tr("Izvjestaj nije preuzet: %1").arg(problem), 15000);
+        qWarning().noquote() << "Izvještaj nije preuzet:" << address << "-" << problem;
+        statusBar()->showMessage(tr("Izvještaj nije preuzet: %1").arg(problem), 15000);
     });
 }
 
@@ -317,7 +360,7 @@ void MainWindow::on_report_saved(const QString &filePath)
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(filePath)))
         return;
     const QString where = QDir::toNativeSeparators(filePath);
-    qWarning().noquote() << "Izvjestaj je spremljen, ali ga nema cime otvoriti:" << where;
+    qWarning().noquote() << "Izvještaj je spremljen, ali ga nema čime otvoriti:" << where;
     statusBar()->showMessage(tr("Izvještaj je spremljen u %1, ali nema programa koji ga može otvoriti.").arg(where));
 }
 
@@ -326,15 +369,37 @@ void MainWindow::configureOutput()
     const OutputSetup setup = decideOutput(SettingsFile(context.settingsFile).outputSelection(), useSerialPort);
     useSerialPort = setup.useSerialPort;
     serialPort = std::make_unique<SerialPort>(setup.portName);
-    printer = makePrinter(setup.printerName);
     requestedPrinter = setup.printerName;
+    configuredPrinter = useSerialPort ? QString() : makePrinter(requestedPrinter)->printerName();
     portEncoding = {setup.portEncoding, setup.portCodeTable};
+    showOutputInUse();
 }
 
-QString MainWindow::outputTarget() const
+void MainWindow::showOutputInUse()
 {
-    if (!useSerialPort)
-        return printer->printerName();
+    QString shown;
+    if (useSerialPort) {
+        shown = serialPort->portName().isEmpty() ? tr("Ispis: port nije zadan") : tr("Ispis: port %1").arg(portTarget());
+    } else {
+        const QString printerName = printerForNextInvoice();
+        shown = printerName.isEmpty() ? tr("Ispis: nema pisača") : tr("Ispis: pisač %1").arg(printerName);
+    }
+    lblOutput->setText(shown);
+}
+
+QString MainWindow::printerForNextInvoice() const
+{
+    // The printer the settings name once it is there (again); otherwise what
+    // the set-up chose, which fails the invoice when it has gone since:
+    // an invoice is never sent to a printer nobody chose.
+    // Exactly that name: CUPS itself would also answer to another letter case.
+    if (!requestedPrinter.isEmpty() && QPrinterInfo::availablePrinterNames().contains(requestedPrinter))
+        return requestedPrinter;
+    return configuredPrinter;
+}
+
+QString MainWindow::portTarget() const
+{
     const QString name = serialPort->portName();
     const QString device = devicePathFor(name);
     return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
@@ -342,75 +407,93 @@ QString MainWindow::outputTarget() const
 
 void MainWindow::printInvoiceData(const QString &data, const QUrl &page)
 {
-    outputInvoice(data, page, 0);
+    outputInvoice({data, !useSerialPort, page, 0, 0});
 }
 
-bool MainWindow::outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf)
+void MainWindow::outputInvoice(const Invoice &invoice)
 {
     // The window keeps running while a device takes its time; an invoice
     // that comes meanwhile waits its turn instead of interleaving.
     if (outputBusy) {
-        waitingOutputs.append({reprintOf, text, page, QString()});
-        return false;
+        waitingOutputs.append(invoice);
+        return;
     }
     outputBusy = true;
-    const bool done = outputNow(text, page, reprintOf);
+    outputNow(invoice);
     outputBusy = false;
-    while (!waitingOutputs.isEmpty()) {
-        const FailedInvoice next = waitingOutputs.takeFirst();
-        outputInvoice(next.text, next.page, next.entryId);
-    }
-    return done;
+    if (!waitingOutputs.isEmpty())
+        outputInvoice(waitingOutputs.takeFirst());
 }
 
-bool MainWindow::outputNow(const QString &text, const QUrl &page, qint64 reprintOf)
+void MainWindow::outputNow(const Invoice &invoice)
 {
+    // The output in use now, for the whole of this invoice.
+    const bool portMode = useSerialPort;
+    const QString portName = serialPort->portName();
+    const PortEncodingSetting encoding = portEncoding;
+    // Looked up now: a printer that was away and is back again is used.
+    const QString printerName = portMode ? QString() : printerForNextInvoice();
+
     JournalEntry entry;
     entry.time = QDateTime::currentDateTimeUtc();
-    entry.page = page.toString(QUrl::RemoveUserInfo);
-    entry.mode = QLatin1String(useSerialPort ? JournalEntry::portMode : JournalEntry::printerMode);
-    entry.target = outputTarget();
-    entry.text = text;
-    entry.reprintOf = reprintOf;
+    entry.page = invoice.page.toString(QUrl::RemoveUserInfo);
+    entry.mode = QLatin1String(portMode ? JournalEntry::portMode : JournalEntry::printerMode);
+    entry.target = portMode ? portTarget() : printerName;
+    // A receipt stays a receipt on the other kind of output.
+    entry.text = invoiceFor(invoice.text, invoice.html, !portMode);
+    entry.reprintOf = invoice.reprintOf;
     const qint64 id = journal->begin(entry); // before the output: a crash leaves it pending
 
     OutputResult result;
-    if (useSerialPort) {
-        result = writeInvoiceToPortInBackground(serialPort->portName(), text, portEncoding);
+    if (portMode) {
+        result = writeInvoiceToPortInBackground(portName, entry.text, encoding);
+    } else if (printerName.isEmpty()) {
+        result = OutputResult::failed(tr("nema dostupnog pisača"));
+    } else if (const std::unique_ptr<QPrinter> printer =
+                   makePrinter(printerName == requestedPrinter ? printerName : QString()); // the default as it comes
+               printer->printerName() != printerName) {
+        // Gone since it was chosen: the print system says why, if it can.
+        const QString problem = printerProblem(printerName);
+        result = OutputResult::failed(problem.isEmpty() ? tr("pisač %1 nije instaliran").arg(printerName) : problem);
     } else {
-        const std::unique_ptr<QWebView> view = renderInvoice(text, timeout, printManager);
-        // The settings dialog may have replaced the printer during the wait:
-        // print on the one that is current now.
-        entry.target = outputTarget();
+        const std::unique_ptr<QWebView> view = renderInvoice(entry.text, timeout, printManager);
         result = printInvoice(*view, *printer);
     }
     journal->finish(id, result.done, result.problem, result.jobId);
     showJournalProblem();
 
-    // A later output of a waiting invoice, by retry or reprint, settles it.
-    const qint64 key = id > 0 ? id : --unjournalled;
-    const qint64 original = reprintOf > 0 ? reprintOf : key;
+    // A retry or reprint of an invoice not output settles it, whether the
+    // journal took it or not.
+    const qint64 key = invoice.key != 0 ? invoice.key
+                       : invoice.reprintOf > 0 ? invoice.reprintOf
+                       : id > 0 ? id
+                                : --unjournalled;
     auto waiting = std::find_if(failedInvoices.begin(), failedInvoices.end(),
-                                [original](const FailedInvoice &failed) { return failed.entryId == original; });
+                                [key](const Invoice &failed) { return failed.key == key; });
 
     if (result.done) {
-        qInfo().noquote() << "Racun ispisan:" << entry.target;
+        qInfo().noquote() << "Račun ispisan:" << entry.target;
         QString message = tr("Račun ispisan: %1").arg(entry.target);
-        if (!useSerialPort && !requestedPrinter.isEmpty() && requestedPrinter != entry.target)
+        if (invoice.reprintOf > 0)
+            message = tr("Ponovno ispisan račun „%1”: %2")
+                          .arg(invoiceTitle(entry.text, !portMode), entry.target);
+        else if (!portMode && !requestedPrinter.isEmpty() && requestedPrinter != entry.target)
             message = tr("Račun ispisan na zadanom pisaču %1 jer pisač %2 nije instaliran.")
                           .arg(entry.target, requestedPrinter);
         statusBar()->showMessage(message, 8000);
         if (waiting != failedInvoices.end())
             failedInvoices.erase(waiting);
     } else {
-        qWarning().noquote() << "Racun nije ispisan:" << entry.target << "-" << result.problem;
-        if (waiting != failedInvoices.end())
-            waiting->reason = result.problem;
-        else
-            failedInvoices.append({original, text, page, result.problem});
+        qWarning().noquote() << "Račun nije ispisan:" << entry.target << "-" << result.problem;
+        lastFailure = result.problem;
+        if (waiting == failedInvoices.end()) {
+            Invoice failed = invoice;
+            failed.key = key;
+            failed.reprintOf = 0;
+            failedInvoices.append(failed);
+        }
     }
     updateFailureBar();
-    return result.done;
 }
 
 void MainWindow::updateFailureBar()
@@ -419,26 +502,30 @@ void MainWindow::updateFailureBar()
         failureBar->hide();
         return;
     }
-    failureBar->showFailure(failedInvoices.last().reason, failedInvoices.size() - 1);
+    failureBar->showFailure(lastFailure, failedInvoices.size() - 1);
 }
 
-void MainWindow::retryFailedInvoice()
+void MainWindow::retryFailedInvoices()
 {
-    if (failedInvoices.isEmpty())
+    // One click outputs every invoice still waiting, oldest first; a click
+    // while they are going out adds nothing twice.
+    if (outputBusy)
         return;
-    const FailedInvoice failed = failedInvoices.last();
-    outputInvoice(failed.text, failed.page, failed.entryId);
+    const QList<Invoice> toRetry = failedInvoices;
+    for (Invoice invoice : toRetry) {
+        invoice.reprintOf = invoice.key > 0 ? invoice.key : 0;
+        outputInvoice(invoice);
+    }
 }
 
 void MainWindow::reprintLatest()
 {
-    const QList<JournalEntry> latest = journal->latest(1);
-    if (!latest.isEmpty()) {
-        reprint(latest.first());
+    if (const std::optional<JournalEntry> latest = journal->latestIssued()) {
+        reprint(*latest);
         return;
     }
     if (!failedInvoices.isEmpty()) { // no journal to read: what this run still holds
-        retryFailedInvoice();
+        retryFailedInvoices();
         return;
     }
     statusBar()->showMessage(tr("Nema računa za ponovni ispis."), 5000);
@@ -448,7 +535,7 @@ void MainWindow::reprint(const JournalEntry &entry)
 {
     // The reprint of a reprint still settles the invoice it started from.
     const qint64 original = entry.reprintOf > 0 ? entry.reprintOf : entry.id;
-    outputInvoice(entry.text, QUrl(entry.page), original);
+    outputInvoice({entry.text, entry.mode == QLatin1String(JournalEntry::printerMode), QUrl(entry.page), original, 0});
 }
 
 void MainWindow::showRecentInvoices()
@@ -476,5 +563,6 @@ void MainWindow::runStartupUpdateCheck()
     // The page keeps loading meanwhile. After an installed update the
     // dialog's button restarts the program and this process ends here.
     Updates updates(context, this);
+    startupUpdates = &updates;
     updates.exec();
 }

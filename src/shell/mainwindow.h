@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <QUrl>
@@ -15,12 +16,13 @@ class FailureBar;
 class JSConnector;
 class Journal;
 struct JournalEntry;
-class QPrinter;
+class QLabel;
 class SerialPort;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QProgressBar;
 class QPushButton;
+class Updates;
 
 namespace Ui {
 class MainWindow;
@@ -52,16 +54,29 @@ private:
     void saveReport(QNetworkReply *reply);
     void showErrorPage();
     void reloadPage();
+    void retryPage();
+
+    // One invoice to output: as a page left it, or again from the journal.
+    struct Invoice
+    {
+        QString text;
+        bool html = false;    // HTML (the printer element) or plain text (the port element)
+        QUrl page;
+        qint64 reprintOf = 0; // the journal entry it prints again; 0 for a new invoice
+        qint64 key = 0;       // its place among the invoices not output; 0 until it has one
+    };
 
     void configureOutput();
-    QString outputTarget() const;
+    void showOutputInUse();
+    QString portTarget() const;
+    QString printerForNextInvoice() const;
     void printInvoiceData(const QString &data, const QUrl &page);
-    // Outputs the invoice to the current output and journals it; `reprintOf`
-    // is the entry it prints again (0 for a new one).
-    bool outputInvoice(const QString &text, const QUrl &page, qint64 reprintOf);
-    bool outputNow(const QString &text, const QUrl &page, qint64 reprintOf);
+    // Outputs the invoice to the current output and journals it; an invoice
+    // that comes while another is being output waits its turn.
+    void outputInvoice(const Invoice &invoice);
+    void outputNow(const Invoice &invoice);
     void updateFailureBar();
-    void retryFailedInvoice();
+    void retryFailedInvoices();
     void reprintLatest();
     void reprint(const JournalEntry &entry);
     void showRecentInvoices();
@@ -78,25 +93,23 @@ private:
     QPushButton *btnSettings = nullptr;
     QPushButton *btnRecent = nullptr;
     std::unique_ptr<SerialPort> serialPort;
-    std::unique_ptr<QPrinter> printer;
+    QLabel *lblOutput = nullptr; // the output in use, always in view
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
-    QString requestedPrinter;   // the printer the settings name; empty for the default
+    // The printer the settings name (empty for the default). It is looked up
+    // for each invoice, so that one that was away is used again once it is back.
+    QString requestedPrinter;
+    // What the output set-up found for it: that printer, or the default one
+    // when it was not installed then (empty when there was none either).
+    QString configuredPrinter;
     PortEncodingSetting portEncoding;
 
-    // Invoices not output yet, oldest first; the bar shows the newest.
-    struct FailedInvoice
-    {
-        qint64 entryId; // its journal entry; negative when the journal could not take it
-        QString text;
-        QUrl page;
-        QString reason;
-    };
     std::unique_ptr<Journal> journal;
     FailureBar *failureBar = nullptr;
-    QList<FailedInvoice> failedInvoices;
+    QList<Invoice> failedInvoices; // not output yet, in the order they were issued
+    QString lastFailure;           // why the latest attempt failed
     bool outputBusy = false;
-    QList<FailedInvoice> waitingOutputs; // came while another was being output
+    QList<Invoice> waitingOutputs; // came while another was being output
     qint64 unjournalled = 0;
 
     // The page being loaded (or that failed, while the error page shows), and
@@ -107,5 +120,9 @@ private:
     bool errorPageLoading = false;
     bool errorPageShown = false;
     QTimer retryTimer;
+    // The load under way was started by the shell itself (a retry), not by
+    // anyone at the till: it prints no invoice that was printed already.
+    bool loadStartedByShell = false;
+    QPointer<Updates> startupUpdates; // the start-up check's box, while it is open
     QSet<QString> reportsInFlight; // addresses, so a second click opens nothing twice
 };

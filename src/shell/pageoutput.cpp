@@ -72,7 +72,7 @@ std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNet
 OutputResult printInvoice(QWebView &view, QPrinter &printer)
 {
     if (!printer.isValid() || printer.printerName().isEmpty())
-        return OutputResult::failed(QStringLiteral("nema dostupnog pisaca"));
+        return OutputResult::failed(QStringLiteral("nema dostupnog pisača"));
     return printDocument(
         printer, [&view](QPrinter &target) { view.page()->mainFrame()->print(&target); }, QStringLiteral("Račun"));
 }

@@ -9,7 +9,7 @@ AnswerReader::AnswerReader(const QString &program, const UpdateLimits &limits, Q
 {
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("odgovor se nije procitao u %1 ms").arg(this->limits.answerTimeMs));
+        fail(QStringLiteral("odgovor se nije pročitao u %1 ms").arg(this->limits.answerTimeMs));
     });
     connect(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &AnswerReader::on_finished);
     connect(&process, &QProcess::errorOccurred, this, &AnswerReader::on_error);
@@ -47,7 +47,7 @@ void AnswerReader::fail(const QString &why)
 void AnswerReader::on_error(QProcess::ProcessError error)
 {
     if (error == QProcess::FailedToStart)
-        fail(QStringLiteral("program %1 se ne moze pokrenuti (%2)").arg(program, process.errorString()));
+        fail(QStringLiteral("program %1 se ne može pokrenuti (%2)").arg(program, process.errorString()));
 }
 
 void AnswerReader::on_finished(int exitCode, QProcess::ExitStatus status)
@@ -55,12 +55,12 @@ void AnswerReader::on_finished(int exitCode, QProcess::ExitStatus status)
     if (over)
         return;
     if (status != QProcess::NormalExit || exitCode != 0) {
-        fail(QStringLiteral("citanje odgovora je prekoracilo granice vremena ili memorije"));
+        fail(QStringLiteral("čitanje odgovora je prekoračilo granice vremena ili memorije"));
         return;
     }
     UpdateAnswer answer;
     if (!answerFromJson(process.readAllStandardOutput(), &answer)) {
-        fail(QStringLiteral("odgovor se ne moze procitati"));
+        fail(QStringLiteral("odgovor se ne može pročitati"));
         return;
     }
     over = true;

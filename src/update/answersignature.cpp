@@ -31,7 +31,7 @@ bool answerSignatureValid(const QByteArray &publicKeyPem, const QByteArray &body
     const Bio bio(BIO_new_mem_buf(publicKeyPem.constData(), int(publicKeyPem.size())));
     const Key key(bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr) : nullptr);
     if (!key || EVP_PKEY_id(key.get()) != EVP_PKEY_ED25519)
-        return failWith(problem, "javni kljuc za provjeru potpisa nije Ed25519 kljuc u PEM obliku");
+        return failWith(problem, "javni ključ za provjeru potpisa nije Ed25519 ključ u PEM obliku");
 
     if (signatureBase64.trimmed().isEmpty())
         return failWith(problem, "odgovor nema zaglavlje X-Update-Signature");

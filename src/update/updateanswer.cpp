@@ -170,12 +170,12 @@ QString refusalReason(const QList<UpdateFile> &files)
         if (QUrl(file.downloadUrl, QUrl::TolerantMode).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
             return QStringLiteral("adresa \"%1\" nije https").arg(file.downloadUrl);
         if (hasControlCharacters(file.filePath))
-            return QStringLiteral("naziv mape sadrzi kontrolne znakove");
+            return QStringLiteral("naziv mape sadrži kontrolne znakove");
         if (!staysInside(file.filePath))
             return QStringLiteral("mapa \"%1\" nije unutar programa").arg(file.filePath);
         const QString name = fileNameOf(file.downloadUrl);
         if (hasControlCharacters(name))
-            return QStringLiteral("naziv datoteke sadrzi kontrolne znakove");
+            return QStringLiteral("naziv datoteke sadrži kontrolne znakove");
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
             || name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':')))
             return QStringLiteral("adresa \"%1\" ne imenuje datoteku").arg(file.downloadUrl);

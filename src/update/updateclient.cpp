@@ -1,4 +1,5 @@
 #include "updateclient.h"
+#include "fileproblem.h"
 
 #include "answerreader.h"
 #include "answersignature.h"
@@ -68,10 +69,10 @@ void UpdateClient::removeOldFiles()
 {
     switch (recoverInterruptedInstall(context.programDir, settings.version())) {
     case Recovery::RolledBack:
-        qWarning("Azuriranje je bilo prekinuto; vracene su stare datoteke programa.");
+        qWarning("Ažuriranje je bilo prekinuto; vraćene su stare datoteke programa.");
         break;
     case Recovery::Failed:
-        qWarning("Prekinuto azuriranje se ne moze ponistiti; stare datoteke (_old_) se cuvaju.");
+        qWarning("Prekinuto ažuriranje se ne može poništiti; stare datoteke (_old_) se čuvaju.");
         break;
     case Recovery::None:
     case Recovery::Completed:
@@ -110,7 +111,7 @@ void UpdateClient::on_check_data()
     const qint64 limit = context.updateLimits.answerBytes;
     const qint64 announced = checkReply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (checkReply->bytesAvailable() > limit || announced > limit) {
-        checkProblem = QStringLiteral("odgovor provjere je veci od %1").arg(megabytes(limit));
+        checkProblem = QStringLiteral("odgovor provjere je veći od %1").arg(megabytes(limit));
         checkReply->abort();
     }
 }
@@ -119,7 +120,7 @@ void UpdateClient::on_ssl_error(const QList<QSslError> &errlist)
 {
     // Not ignored: the check fails and says why.
     for (const QSslError &error : errlist)
-        qDebug().noquote() << "Provjera azuriranja, certifikat:" << error.errorString();
+        qDebug().noquote() << "Provjera ažuriranja, certifikat:" << error.errorString();
 }
 
 void UpdateClient::on_check_for_updates_completed()
@@ -133,8 +134,9 @@ void UpdateClient::on_check_for_updates_completed()
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        emit checkFailed(networkProblem(reply->error(), reply->url(), reply->errorString(),
-                                        context.updateLimits.transferTimeoutMs));
+        emit checkFailed(networkProblem(reply->error(), reply->url(),
+                                        context.updateLimits.transferTimeoutMs),
+                         isUnreachable(reply->error()) && reply->error() != QNetworkReply::SslHandshakeFailedError);
         return;
     }
 
@@ -145,7 +147,7 @@ void UpdateClient::on_check_for_updates_completed()
     if (!context.updatePublicKey.isEmpty()
         && !answerSignatureValid(context.updatePublicKey, body, reply->rawHeader("X-Update-Signature"),
                                  &signatureProblem)) {
-        qWarning().noquote() << "Potpis odgovora o azuriranju:" << signatureProblem;
+        qWarning().noquote() << "Potpis odgovora o ažuriranju:" << signatureProblem;
         refuse(QStringLiteral("Odgovor o ažuriranju nije ispravno potpisan"));
         return;
     }
@@ -153,7 +155,7 @@ void UpdateClient::on_check_for_updates_completed()
     answerReader = new AnswerReader(context.answerReader, context.updateLimits);
     connect(answerReader, &AnswerReader::done, this, &UpdateClient::on_answer_read);
     connect(answerReader, &AnswerReader::failed, this, [this](const QString &why) {
-        refuse(QStringLiteral("odgovor provjere se ne moze procitati: ") + why);
+        refuse(QStringLiteral("odgovor provjere se ne može pročitati: ") + why);
     });
     answerReader->read(body);
 }
@@ -161,7 +163,7 @@ void UpdateClient::on_check_for_updates_completed()
 void UpdateClient::on_answer_read(const UpdateAnswer &answer)
 {
     if (answer.aborted)
-        qWarning("Odgovor provjere azuriranja se izvodio predugo i prekinut je");
+        qWarning("Odgovor provjere ažuriranja se izvodio predugo i prekinut je");
 
     if (!(answer.version > settings.version())) { // NaN is never newer
         emit upToDate();
@@ -177,7 +179,7 @@ void UpdateClient::on_answer_read(const UpdateAnswer &answer)
     if (answer.files.isEmpty()) {
         // Nothing to fetch: the new version is wholly in place already.
         if (!settings.writeVersion(announcedVersion))
-            qWarning().noquote() << "Verzija se ne moze zapisati u" << settings.path();
+            qWarning().noquote() << "Verzija se ne može zapisati u" << settings.path();
         emit upToDate();
         return;
     }
@@ -215,7 +217,7 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
 {
     const QDir staging(QDir(context.programDir).filePath(InstallFiles::staging));
     if (!QDir().mkpath(staging.path())) {
-        fail(QStringLiteral("mapa %1 se ne moze napraviti").arg(QDir::toNativeSeparators(staging.path())));
+        fail(QStringLiteral("mapa %1 se ne može napraviti").arg(QDir::toNativeSeparators(staging.path())));
         return;
     }
     pendingDownloads = files.size();
@@ -228,8 +230,8 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
         t.hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
         transfers.push_back(std::move(transfer));
         if (!t.staged->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            noteFailure(QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
-                            .arg(QDir::toNativeSeparators(t.staged->fileName()), t.staged->errorString()));
+            noteFailure(QStringLiteral("datoteka %1 se ne može zapisati (%2)")
+                            .arg(QDir::toNativeSeparators(t.staged->fileName()), fileProblem(*t.staged)));
             QMetaObject::invokeMethod(this, &UpdateClient::finishUpdate, Qt::QueuedConnection);
             return;
         }
@@ -242,7 +244,7 @@ void UpdateClient::downloadUpdates(const QList<UpdateFile> &files)
         t.timeLimit = std::make_unique<QTimer>();
         t.timeLimit->setSingleShot(true);
         connect(t.timeLimit.get(), &QTimer::timeout, this, [this, &t] {
-            stopTransfer(t, QStringLiteral("datoteka %1 nije dohvacena u %2 s")
+            stopTransfer(t, QStringLiteral("datoteka %1 nije dohvaćena u %2 s")
                                 .arg(fileNameOf(t.file.downloadUrl))
                                 .arg(context.updateLimits.fileTimeMs / 1000));
         });
@@ -262,7 +264,7 @@ void UpdateClient::on_download_data(Transfer &transfer)
     const QString name = fileNameOf(transfer.file.downloadUrl);
     const qint64 announced = transfer.reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (announced > limit) {
-        stopTransfer(transfer, QStringLiteral("datoteka %1 je veca od %2").arg(name, megabytes(limit)));
+        stopTransfer(transfer, QStringLiteral("datoteka %1 je veća od %2").arg(name, megabytes(limit)));
         return;
     }
     const QByteArray chunk = transfer.reply->readAll();
@@ -271,18 +273,18 @@ void UpdateClient::on_download_data(Transfer &transfer)
     transfer.received += chunk.size();
     receivedInAll += chunk.size();
     if (transfer.received > limit) {
-        stopTransfer(transfer, QStringLiteral("datoteka %1 je veca od %2").arg(name, megabytes(limit)));
+        stopTransfer(transfer, QStringLiteral("datoteka %1 je veća od %2").arg(name, megabytes(limit)));
         return;
     }
     if (receivedInAll > limit) {
-        stopTransfer(transfer, QStringLiteral("datoteke azuriranja su zajedno vece od %1").arg(megabytes(limit)));
+        stopTransfer(transfer, QStringLiteral("datoteke ažuriranja su zajedno veće od %1").arg(megabytes(limit)));
         return;
     }
     transfer.hash->addData(chunk);
     if (transfer.staged->write(chunk) != chunk.size())
-        stopTransfer(transfer, QStringLiteral("datoteka %1 se ne moze zapisati (%2)")
+        stopTransfer(transfer, QStringLiteral("datoteka %1 se ne može zapisati (%2)")
                                    .arg(QDir::toNativeSeparators(transfer.staged->fileName()),
-                                        transfer.staged->errorString()));
+                                        fileProblem(*transfer.staged)));
 }
 
 void UpdateClient::stopTransfer(Transfer &transfer, const QString &problem)
@@ -323,12 +325,12 @@ void UpdateClient::on_download_updates_completed(Transfer &transfer)
     // A redirect is not followed; its body is no program file.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError)
-        noteFailure(QStringLiteral("datoteka %1 nije dohvacena (%2)").arg(name, reply->errorString()));
+        noteFailure(QStringLiteral("datoteka %1 nije dohvaćena (%2)").arg(name, networkReason(reply->error())));
     else if (status < 200 || status > 299)
-        noteFailure(QStringLiteral("datoteka %1 nije dohvacena (posluzitelj je odgovorio HTTP %2)").arg(name).arg(status));
+        noteFailure(QStringLiteral("datoteka %1 nije dohvaćena (poslužitelj je odgovorio HTTP %2)").arg(name).arg(status));
     else if (!transfer.file.sha256.isEmpty()
              && transfer.hash->result().toHex() != transfer.file.sha256.toLower().toLatin1())
-        noteFailure(QStringLiteral("datoteka %1 je ostecena (SHA256 se ne podudara)").arg(name));
+        noteFailure(QStringLiteral("datoteka %1 je oštećena (SHA256 se ne podudara)").arg(name));
 
     // From the event loop: the transfers, their timers and replies may then go.
     if (--pendingDownloads == 0)
@@ -360,7 +362,7 @@ void UpdateClient::finishUpdate()
         result = applyInstall(context.programDir, plan);
     if (!result.ok) {
         finishInstall(context.programDir);
-        fail(QStringLiteral("datoteka %1 se ne moze postaviti (%2)").arg(result.file, result.problem));
+        fail(QStringLiteral("datoteka %1 se ne može postaviti (%2)").arg(result.file, result.problem));
         return;
     }
 
@@ -368,7 +370,7 @@ void UpdateClient::finishUpdate()
     // settings file does not take it, the files go back too.
     if (!settings.writeVersion(announcedVersion)) {
         recoverInterruptedInstall(context.programDir, qQNaN());
-        fail(QStringLiteral("verzija se ne moze zapisati u %1").arg(QDir::toNativeSeparators(settings.path())));
+        fail(QStringLiteral("verzija se ne može zapisati u %1").arg(QDir::toNativeSeparators(settings.path())));
         return;
     }
     finishInstall(context.programDir);
@@ -377,12 +379,12 @@ void UpdateClient::finishUpdate()
 
 void UpdateClient::refuse(const QString &reason)
 {
-    qWarning().noquote() << "Azuriranje je odbijeno:" << reason;
+    qWarning().noquote() << "Ažuriranje je odbijeno:" << reason;
     emit refused(reason);
 }
 
 void UpdateClient::fail(const QString &reason)
 {
-    qWarning().noquote() << "Azuriranje nije uspjelo:" << reason;
+    qWarning().noquote() << "Ažuriranje nije uspjelo:" << reason;
     emit failed(reason);
 }

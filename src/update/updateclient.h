@@ -41,7 +41,8 @@ public:
     void checkForUpdates();
 
 signals:
-    void checkFailed(const QString &error); // the check request itself failed
+    // the check request itself failed; `unreachable`: the service could not be reached at all
+    void checkFailed(const QString &error, bool unreachable);
     void upToDate();
     void refused(const QString &reason); // the answer is unsafe or over a limit; nothing fetched
     void downloadStarted();

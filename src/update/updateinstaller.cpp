@@ -96,7 +96,7 @@ bool undo(const QString &programDir, const InstallPlan &plan)
         if (!aside.exists() && !aside.isSymLink())
             continue; // not kept yet, or already back
         if (!FileReplace::replace(movedAside, target)) {
-            qWarning().noquote() << "Datoteka" << target << "se ne moze vratiti iz" << movedAside;
+            qWarning().noquote() << "Datoteka" << target << "se ne može vratiti iz" << movedAside;
             complete = false;
         } else {
             // Left only where it was a second link to the file now back in place.
@@ -133,7 +133,7 @@ InstallResult planInstall(const QString &programDir, const QList<FetchedFile> &f
 
         const QString top = target.section(QLatin1Char('/'), 0, 0);
         if (top == InstallFiles::record || top == InstallFiles::staging)
-            return refuse(QStringLiteral("to ime pripada postupku azuriranja"));
+            return refuse(QStringLiteral("to ime pripada postupku ažuriranja"));
         if (!staysInside(programDir, target))
             return refuse(QStringLiteral("put vodi izvan mape programa"));
 
@@ -145,7 +145,7 @@ InstallResult planInstall(const QString &programDir, const QList<FetchedFile> &f
             if (info.isDir() || plan->folders.contains(path))
                 continue;
             if (info.exists())
-                return refuse(QStringLiteral("mapa se ne moze napraviti"));
+                return refuse(QStringLiteral("mapa se ne može napraviti"));
             plan->folders.append(path);
         }
 
@@ -158,7 +158,7 @@ InstallResult planInstall(const QString &programDir, const QList<FetchedFile> &f
                                                        : relativeFolder + QLatin1Char('/') + movedAsideName(file.name, now);
             const QFileInfo aside(program.filePath(step.movedAside));
             if (aside.exists() || aside.isSymLink())
-                return refuse(QStringLiteral("postojeca datoteka se ne moze premjestiti"));
+                return refuse(QStringLiteral("postojeća datoteka se ne može premjestiti"));
         }
         plan->steps.append(step);
     }
@@ -179,7 +179,7 @@ InstallResult applyInstall(const QString &programDir, const InstallPlan &plan)
     // start knows what to put back.
     if (!writeInstallRecord(programDir, plan))
         return InstallResult{false, QDir::toNativeSeparators(program.filePath(InstallFiles::record)),
-                             QStringLiteral("zapis azuriranja se ne moze spremiti")};
+                             QStringLiteral("zapis ažuriranja se ne može spremiti")};
 
     auto fail = [&](const QString &target, const QString &problem) {
         undo(programDir, plan);
@@ -189,21 +189,21 @@ InstallResult applyInstall(const QString &programDir, const InstallPlan &plan)
 
     for (const QString &folder : plan.folders) {
         if (!program.mkdir(folder))
-            return fail(folder, QStringLiteral("mapa se ne moze napraviti"));
+            return fail(folder, QStringLiteral("mapa se ne može napraviti"));
     }
     for (const InstallStep &step : plan.steps) {
         const QString target = program.filePath(step.target);
         if (!QFile::exists(step.stagedPath))
-            return fail(step.target, QStringLiteral("dohvacena datoteka je nestala"));
+            return fail(step.target, QStringLiteral("dohvaćena datoteka je nestala"));
         if (!step.movedAside.isEmpty()) {
             // The new file takes the old one's permissions before it takes
             // its place: a program stays executable at every instant.
             QFile::setPermissions(step.stagedPath, QFileInfo(target).permissions());
             if (!FileReplace::keepOld(target, program.filePath(step.movedAside)))
-                return fail(step.target, QStringLiteral("postojeca datoteka se ne moze premjestiti"));
+                return fail(step.target, QStringLiteral("postojeća datoteka se ne može premjestiti"));
         }
         if (!FileReplace::replace(step.stagedPath, target))
-            return fail(step.target, QStringLiteral("nova datoteka se ne moze postaviti"));
+            return fail(step.target, QStringLiteral("nova datoteka se ne može postaviti"));
     }
     return InstallResult{true, QString(), QString()};
 }
@@ -224,8 +224,8 @@ Recovery recoverInterruptedInstall(const QString &programDir, double installedVe
     }
     InstallPlan plan;
     if (!record.open(QIODevice::ReadOnly) || !fromJson(record.readAll(), &plan)) {
-        qWarning().noquote() << "Zapis prekinutog azuriranja" << recordPath
-                             << "se ne moze procitati; stare datoteke (_old_) ostaju.";
+        qWarning().noquote() << "Zapis prekinutog ažuriranja" << recordPath
+                             << "se ne može pročitati; stare datoteke (_old_) ostaju.";
         return Recovery::Failed;
     }
     record.close();
@@ -237,7 +237,7 @@ Recovery recoverInterruptedInstall(const QString &programDir, double installedVe
     if (!undo(programDir, plan))
         return Recovery::Failed;
     finishInstall(programDir);
-    qWarning("Prekinuto azuriranje je ponisteno: program je ostao na staroj verziji.");
+    qWarning("Prekinuto ažuriranje je poništeno: program je ostao na staroj verziji.");
     return Recovery::RolledBack;
 }
 
