@@ -1,11 +1,14 @@
 #include "cupsscheduler.h"
 #include "invoicepage.h"
 #include "journal.h"
+#include "pseudoterminal.h"
 #include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStatusBar>
@@ -39,6 +42,8 @@ private slots:
     void waitLimit();
     void printerStopsTakingJobs_data();
     void printerStopsTakingJobs();
+    void printerBackAfterCancel();
+    void receiptReprintedOnPrinterKeepsLines();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -273,6 +278,69 @@ void TestInvoicePrinting::printerStopsTakingJobs()
     QCOMPARE(again.outcome, QLatin1String(JournalEntry::printed));
     QCOMPARE(again.reprintOf, failed.id);
     QVERIFY(again.jobId > 0);
+}
+
+void TestInvoicePrinting::printerBackAfterCancel()
+{
+    QVERIFY(openWindow(invoicePage(QString(), invoiceHtml), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
+    QVERIFY(waitForNewJobs(1));
+    const QString ured = QStringLiteral("Ured");
+    QVERIFY(cups.removePrinter(ured));
+    QSignalSpy loads(webViewOf(window.get()), &QWebView::loadFinished);
+    webViewOf(window.get())->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QVERIFY2(failureText(window.get()).contains(ured), qPrintable(failureText(window.get())));
+
+    // "Postavke" from the bar, and Cancel.
+    QString inUse;
+    QTimer::singleShot(0, [&inUse] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (auto *label = dialog ? dialog->findChild<QLabel *>(QStringLiteral("lblInUse")) : nullptr)
+            inUse = label->text();
+        if (dialog)
+            dialog->close();
+    });
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnFailureSettings")), Qt::LeftButton);
+    QVERIFY2(inUse.contains(QStringLiteral("„Ured” nije instaliran")), qPrintable(inUse));
+
+    // The printer comes back: the next invoice goes to it, nowhere else.
+    QVERIFY(cups.addPrinter(ured));
+    const int jobsNow = cups.jobs().size();
+    loads.clear();
+    webViewOf(window.get())->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QVERIFY(cups.waitForJobs(jobsNow + 1));
+    QCOMPARE(cups.jobs().last().printer, ured);
+    QVERIFY2(window->findChild<QLabel *>(QStringLiteral("lblOutput"))->text().contains(ured),
+             qPrintable(window->findChild<QLabel *>(QStringLiteral("lblOutput"))->text()));
+}
+
+void TestInvoicePrinting::receiptReprintedOnPrinterKeepsLines()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isOpen());
+    const QString receipt = QStringLiteral("Račun 61\nKava            2,00\nUkupno          2,00\n");
+    QVERIFY(openWindow(invoicePage(receipt, QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty.slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty.read(), receipt.toUtf8());
+
+    writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Ured\n");
+    QTimer::singleShot(0, [] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+    QVERIFY(waitForNewJobs(1));
+    const QString printed = CupsScheduler::text(newJobs().last(), true);
+    QStringList printedLines;
+    for (const QString &line : printed.split(QLatin1Char('\n')))
+        printedLines << line.simplified();
+    for (const QString &line : receipt.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QVERIFY2(printedLines.contains(line.simplified()), qPrintable(printed)); // each on a line of its own
 }
 
 QTEST_MAIN(TestInvoicePrinting)

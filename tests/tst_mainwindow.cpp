@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -57,6 +58,7 @@ private slots:
     void updateCheckOverTheWindow_data();
     void updateCheckOverTheWindow();
     void errorPageUntilTheServiceComesBack();
+    void updateBoxGoesWhenTheServiceIsBack();
     void stalledPageEndsInErrorPage();
     void reloadKeys_data();
     void reloadKeys();
@@ -327,6 +329,47 @@ void TestMainWindow::errorPageUntilTheServiceComesBack()
     QVERIFY(back.start(port));
     QVERIFY(back.waitForRequests("/seen"));
     QCOMPARE(seenType(back.requestsTo("/seen").first()), QByteArray("object"));
+}
+
+void TestMainWindow::updateBoxGoesWhenTheServiceIsBack()
+{
+    TestServer back;
+    QVERIFY(back.start());
+    const int port = back.port();
+    back.stop();
+    back.html("/accounts/login", reportingPage("back"));
+    ShellContext context = testContext(back.origin());
+    context.retryIntervalMs = 500;
+
+    // The box runs its own loop: the service comes up from inside it, once
+    // the box says the service is down; nobody touches the box.
+    QString said;
+    bool closedByTest = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        auto *status = box ? box->findChild<QLabel *>(QStringLiteral("lblStatus")) : nullptr;
+        if (said.isEmpty() && status && status->text().contains(QStringLiteral("nije dostupan"))) {
+            said = status->text();
+            back.start(port);
+        }
+    });
+    watch.start(20);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [&closedByTest] {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            closedByTest = true;
+            box->close();
+        }
+    });
+    giveUp.start(15000);
+
+    window = newWindowWith(context);
+    QVERIFY(back.waitForRequests("/seen", 1, 20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 20000);
+    QVERIFY2(!closedByTest, qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("127.0.0.1:%1").arg(port)), qPrintable(said));
 }
 
 void TestMainWindow::stalledPageEndsInErrorPage()

@@ -64,6 +64,9 @@ private slots:
     void encodings_data();
     void encodings();
     void recentInvoicesReprint();
+    void comebackPrintsNothingTwice();
+    void retryOutputsEveryWaitingInvoice();
+    void htmlReprintedToPortAsText();
     void damagedJournalStillPrints();
 
 private:
@@ -509,6 +512,99 @@ void TestPortOutput::recentInvoicesReprint()
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(0).reprintOf, entries.at(1).id);
     QCOMPARE(entries.at(0).outcome, QLatin1String(JournalEntry::printed));
+}
+
+void TestPortOutput::comebackPrintsNothingTwice()
+{
+    // A service of its own, to take down and bring back on the same port.
+    TestServer own;
+    QVERIFY(own.start());
+    own.content("/updates/checkForUpdates", R"({"version": 0, "files": []})", "application/json");
+    own.html("/accounts/login", invoicePage(QStringLiteral("Račun 31\n"), QString()));
+    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n");
+    ShellContext context = testContext(own.origin());
+    context.retryIntervalMs = 300;
+    QVERIFY(openMainWindow(window, context));
+    QCOMPARE(pty->read(), QStringLiteral("Račun 31\n").toUtf8());
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const qint64 printed = journal.latest(1).first().id;
+
+    // Down, the cashier presses F5, and the service comes back by itself.
+    const int port = own.port();
+    own.stop();
+    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    webView()->reload();
+    QVERIFY(waitForLoads(window.get(), loads, 2)); // the page that failed, and the shell's own
+    QVERIFY(own.start(port));
+    QTRY_VERIFY_WITH_TIMEOUT(journal.latest(1).first().id != printed, 10000);
+    const JournalEntry skipped = journal.latest(1).first();
+    QCOMPARE(skipped.outcome, QLatin1String(JournalEntry::skipped));
+    QCOMPARE(skipped.reprintOf, printed);
+    QVERIFY2(statusMessage().contains(QStringLiteral("već ispisan")), qPrintable(statusMessage()));
+    QCOMPARE(pty->read(), QByteArray());
+
+    // An invoice it has not printed yet still comes out the same way.
+    own.html("/accounts/login", invoicePage(QStringLiteral("Račun 32\n"), QString()));
+    own.stop();
+    loads.clear();
+    webView()->reload();
+    QVERIFY(waitForLoads(window.get(), loads, 2));
+    QVERIFY(own.start(port));
+    QTRY_VERIFY_WITH_TIMEOUT(journal.latest(1).first().outcome == QLatin1String(JournalEntry::printed), 10000);
+    QCOMPARE(pty->read(), QStringLiteral("Račun 32\n").toUtf8());
+}
+
+void TestPortOutput::retryOutputsEveryWaitingInvoice()
+{
+    // No device yet, and a journal that cannot be written at all.
+    const QString device = workDir->filePath(QStringLiteral("kasa"));
+    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + device.toUtf8() + "\n");
+    ShellContext context = testContext(service.origin());
+    context.journalFile = QStringLiteral("/proc/velmor-nowhere/journal.sqlite");
+    service.html("/accounts/login", invoicePage(QStringLiteral("Račun A\n"), QString()));
+    QVERIFY(openMainWindow(window, context));
+    service.html("/accounts/login", invoicePage(QStringLiteral("Račun B\n"), QString()));
+    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    webView()->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QVERIFY2(failure().contains(QStringLiteral("uređaj ne postoji")), qPrintable(failure()));
+
+    QVERIFY(QFile::link(pty->slavePath(), device));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
+    QCOMPARE(pty->read(), QStringLiteral("Račun A\nRačun B\n").toUtf8()); // one click, in order
+    QCOMPARE(failure(), QString());
+}
+
+void TestPortOutput::htmlReprintedToPortAsText()
+{
+    // Issued for a printer (none here), then the till changes to its receipt printer.
+    QVERIFY(openWindow(invoicePage(QString(), QStringLiteral("<html><head><title>x</title></head><body>"
+                                                             "<h1>Račun 44</h1><p>Kava 2,00</p></body></html>")),
+                       "[General]\nuseSerialPort=false\n"));
+    QVERIFY(!failure().isEmpty());
+    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n");
+    QTimer::singleShot(0, [] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            dialog->close(); // Cancel: the window still reads the file again
+    });
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    for (int reprint = 0; reprint < 2; ++reprint) {
+        QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(pty->read(), QStringLiteral("Račun 44\nKava 2,00\n").toUtf8());
+        QVERIFY2(statusMessage().contains(QStringLiteral("Račun 44")), qPrintable(statusMessage()));
+    }
+    QCOMPARE(failure(), QString()); // the reprint settled it
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const QList<JournalEntry> entries = journal.latest(3);
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.at(0).reprintOf, entries.at(2).id); // Ctrl+P takes the invoice issued, not a reprint
+    QCOMPARE(entries.at(1).reprintOf, entries.at(2).id);
 }
 
 void TestPortOutput::damagedJournalStillPrints()

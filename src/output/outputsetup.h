@@ -12,6 +12,13 @@ struct OutputSetup
     QString printerName; // printer mode: the printer asked for; empty for the system's default
     QString portEncoding;  // port mode: as the file writes it; empty for UTF-8
     QString portCodeTable; // port mode: as the file writes it; empty for none
+
+    bool operator==(const OutputSetup &other) const
+    {
+        return useSerialPort == other.useSerialPort && portName == other.portName && printerName == other.printerName
+               && portEncoding == other.portEncoding && portCodeTable == other.portCodeTable;
+    }
+    bool operator!=(const OutputSetup &other) const { return !(*this == other); }
 };
 
 // A file without useSerialPort keeps the mode in use (`portModeNow`), with no

@@ -367,6 +367,13 @@ void MainWindow::on_report_saved(const QString &filePath)
 void MainWindow::configureOutput()
 {
     const OutputSetup setup = decideOutput(SettingsFile(context.settingsFile).outputSelection(), useSerialPort);
+    // The same choice (a dialog cancelled, or OK on what was there) changes
+    // nothing: a printer chosen earlier is not swapped for the default one.
+    if (serialPort && setup == outputInUse) {
+        showOutputInUse();
+        return;
+    }
+    outputInUse = setup;
     useSerialPort = setup.useSerialPort;
     serialPort = std::make_unique<SerialPort>(setup.portName);
     requestedPrinter = setup.printerName;

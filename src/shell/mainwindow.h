@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputsetup.h"
 #include "portoutput.h"
 #include "shellcontext.h"
 
@@ -103,6 +104,7 @@ private:
     // when it was not installed then (empty when there was none either).
     QString configuredPrinter;
     PortEncodingSetting portEncoding;
+    OutputSetup outputInUse; // what the settings chose when the output was last set up
 
     std::unique_ptr<Journal> journal;
     FailureBar *failureBar = nullptr;

@@ -195,11 +195,13 @@ QList<CupsScheduler::Job> CupsScheduler::jobs() const
     return result;
 }
 
-QString CupsScheduler::text(const Job &job)
+QString CupsScheduler::text(const Job &job, bool layout)
 {
     QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), job.documentPath,
-                                                QStringLiteral("-")});
+    QStringList arguments{QStringLiteral("-enc"), QStringLiteral("UTF-8"), job.documentPath, QStringLiteral("-")};
+    if (layout)
+        arguments.prepend(QStringLiteral("-layout"));
+    process.start(QStringLiteral("pdftotext"), arguments);
     if (!process.waitForFinished(5000)) {
         qWarning("pdftotext did not finish within 5 s on %s", qPrintable(job.documentPath));
         return QString();

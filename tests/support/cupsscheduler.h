@@ -40,8 +40,9 @@ public:
     // within `timeoutMs`, says what it listed and returns false.
     bool waitForJobs(int count, int timeoutMs = 10000) const;
     QString spoolDirectory() const { return dir.path() + QStringLiteral("/spool"); }
-    // The text of a kept job file, by pdftotext.
-    static QString text(const Job &job);
+    // The text of a kept job file, by pdftotext; with `layout`, laid out as
+    // on the page (lines and columns kept).
+    static QString text(const Job &job, bool layout = false);
     // How far from the page's left edge the printed text starts, in points.
     static double leftmostText(const Job &job);
 
