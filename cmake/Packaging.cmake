@@ -40,10 +40,11 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop shell for the hosted invoicing se
 set(CPACK_PACKAGE_DESCRIPTION "Shows the invoicing web application in one window, prints each page's invoice on a printer or a receipt printer's port, saves reports and updates itself per user.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # velmor-tarsila_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-# Libraries the programs link are found by dpkg-shlibdeps; what Qt loads at
-# run time (the SQLite driver) is named here.
+# Libraries the programs link are found by dpkg-shlibdeps; what is used at
+# run time without being linked is named here: the SQLite driver Qt loads,
+# Qt's Croatian translation, and xdg-open, which opens the saved reports.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite, qttranslations5-l10n, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -40,6 +40,32 @@ JournalEntry entryFrom(const QSqlQuery &query)
     return entry;
 }
 
+// SQLite says why in English; the box and the log say it in words.
+QString sqlProblem(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff; // the primary result code
+    switch (code) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return QStringLiteral("datoteku drži zaključanu drugi program");
+    case 8: // SQLITE_READONLY
+    case 3: // SQLITE_PERM
+    case 23: // SQLITE_AUTH
+        return QStringLiteral("u datoteku se ne smije pisati");
+    case 13: // SQLITE_FULL
+        return QStringLiteral("disk je pun");
+    case 14: // SQLITE_CANTOPEN
+        return QStringLiteral("datoteka se ne može otvoriti");
+    case 10: // SQLITE_IOERR
+        return QStringLiteral("greška pri čitanju ili pisanju diska");
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return QStringLiteral("datoteka je oštećena");
+    default:
+        return QStringLiteral("greška baze podataka %1").arg(error.nativeErrorCode());
+    }
+}
+
 // SQL has NULL where Qt has a null string; the columns take text only.
 QString text(const QString &value)
 {
@@ -109,7 +135,7 @@ bool Journal::openFile()
     db.setConnectOptions(access == ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
                                             : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!db.open()) {
-        noteFailure(db.lastError().text());
+        noteFailure(sqlProblem(db.lastError()));
         return false;
     }
     return true;
@@ -122,7 +148,7 @@ bool Journal::prepareSchema()
         // Reading a garbage file fails here, without touching it.
         if (query.exec(QStringLiteral("SELECT count(*) FROM entries")))
             return true;
-        noteFailure(query.lastError().text());
+        noteFailure(sqlProblem(query.lastError()));
         return false;
     }
     // The write-ahead log lets a reader (--journal) read while the shell
@@ -141,7 +167,7 @@ bool Journal::prepareSchema()
     };
     for (const QString &statement : statements) {
         if (!query.exec(statement)) {
-            noteFailure(query.lastError().text());
+            noteFailure(sqlProblem(query.lastError()));
             return false;
         }
     }
@@ -157,7 +183,7 @@ void Journal::prune()
     query.addBindValue(QDateTime::currentDateTimeUtc().addDays(-keepDays).toMSecsSinceEpoch());
     query.addBindValue(keepEntries - 1);
     if (!query.exec())
-        qWarning().noquote() << "Dnevnik ispisa se ne može skratiti:" << query.lastError().text();
+        qWarning().noquote() << "Dnevnik ispisa se ne može skratiti:" << sqlProblem(query.lastError());
 }
 
 void Journal::noteFailure(const QString &what)
@@ -205,7 +231,7 @@ qint64 Journal::insert(const JournalEntry &entry, const QString &outcome)
     query.addBindValue(text(entry.reason));
     query.addBindValue(entry.reprintOf);
     if (!query.exec()) {
-        noteFailure(query.lastError().text());
+        noteFailure(sqlProblem(query.lastError()));
         return 0;
     }
     return query.lastInsertId().toLongLong();
@@ -222,7 +248,7 @@ bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobI
     query.addBindValue(jobId);
     query.addBindValue(id);
     if (!query.exec()) {
-        noteFailure(query.lastError().text());
+        noteFailure(sqlProblem(query.lastError()));
         return false;
     }
     return true;

@@ -18,7 +18,7 @@ deb=$(ls "$work"/out/velmor-tarsila_"$version"_*.deb 2>/dev/null) || fail "no ve
 [ "$(dpkg-deb -f "$deb" Package)" = velmor-tarsila ] || fail "Package field"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version field is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt5webkit5 libqt5sql5-sqlite libqt5script5 libcups2 libssl3; do
+for needed in libqt5webkit5 libqt5sql5-sqlite libqt5script5 libcups2 libssl3 qttranslations5-l10n xdg-utils; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
@@ -53,6 +53,11 @@ out=$(as_user "$root/usr/bin/velmor-tarsila" --version) || fail "--version as a 
 [ "$(cat "$data/program/.seeded-from")" = "$version" ] || fail "per-user copy not marked"
 grep -q 'printerPort=COM2' "$data/settings.ini" || fail "/etc defaults not copied"
 as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null || fail "--journal as a user"
+# The shop's invoices are the user's alone.
+[ "$(stat -c %a "$data")" = 700 ] || fail "the data folder is $(stat -c %a "$data"), not 700"
+[ "$(stat -c %a "$data/settings.ini")" = 600 ] || fail "settings.ini is $(stat -c %a "$data/settings.ini"), not 600"
+status=0; as_user "$root/usr/bin/velmor-tarsila" --no-such-option >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "an unknown option ended with $status, not 2"
 
 # The same version again: the user's copy (and what an update put there) stays.
 touch "$data/program/updated-by-the-service"
