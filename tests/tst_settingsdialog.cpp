@@ -168,6 +168,8 @@ void TestSettingsDialog::fillsAndPreselects()
     QVERIFY2(widget<QLabel>("lblInUse")->text().contains(said), qPrintable(widget<QLabel>("lblInUse")->text()));
     QVERIFY(editor()->isHidden());
     QVERIFY(widget<QLabel>("lblPortName")->isHidden());
+    // The code page is the port's: a printer has none to choose.
+    QCOMPARE(encoding()->isEnabled(), combo()->currentText().startsWith(QLatin1String("Port:")));
 
     clickOk();
     QVERIFY(!dialog->isVisible());

@@ -31,7 +31,8 @@ const QString croatianEscPos = QStringLiteral("CP852+18");
 
 } // namespace
 
-Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNow)
+Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNow,
+                   const std::optional<QString> &printerInUse)
     : QDialog(parent)
     , ui(new Ui::Settings)
     , context(context)
@@ -44,7 +45,7 @@ Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNo
 
     buildEncodingChoice();
     const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
-    fillPrinterPorts(selection, portModeNow);
+    fillPrinterPorts(selection, portModeNow, printerInUse);
     loadEncoding(selection);
     showAddPort(false);
 }
@@ -99,7 +100,8 @@ void Settings::buildEncodingChoice()
     connect(testPrintButton, &QPushButton::clicked, this, &Settings::testPrint);
 }
 
-void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow)
+void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
+                                const std::optional<QString> &printerInUse)
 {
     QStringList printers;
     for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
@@ -115,6 +117,23 @@ void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeN
     const QString name = setup.useSerialPort ? setup.portName : setup.printerName;
     QString note;
     int index = entryInUse(entries, setup.useSerialPort, name, selection.choice.friendlyName, defaultPrinter, &note);
+    if (!setup.useSerialPort && printerInUse) {
+        // What the window really prints on, which may be a printer gone
+        // since it was set up (its invoices then fail, and go nowhere else).
+        index = -1;
+        for (int i = 0; i < entries.size() && !printerInUse->isEmpty(); ++i) {
+            if (!entries.at(i).info.useSerialPort && entries.at(i).info.printerPort == *printerInUse)
+                index = i;
+        }
+        if (printerInUse->isEmpty())
+            note = tr("Nema instaliranog pisača; računi se ne ispisuju.");
+        else if (index < 0)
+            note = tr("Pisač „%1” više nije instaliran; računi se ne ispisuju dok se ne vrati ili dok ne odaberete "
+                      "drugi.")
+                       .arg(*printerInUse);
+        else if (*printerInUse == name || name.isEmpty())
+            note.clear();
+    }
     if (index < 0 && setup.useSerialPort && !name.isEmpty()) {
         // A port known only to the file: it reaches the file again only if OK
         // is pressed with it chosen.

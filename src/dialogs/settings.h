@@ -28,7 +28,11 @@ class Settings final : public QDialog
 
 public:
     // `portModeNow`: the mode in use when the file does not say.
-    Settings(const ShellContext &context, QWidget *parent, bool portModeNow = false);
+    // `printerInUse`: in printer mode, the printer the window's next invoice
+    // goes to (empty: none); without it, decided from the file as the window
+    // would at its set-up.
+    Settings(const ShellContext &context, QWidget *parent, bool portModeNow = false,
+             const std::optional<QString> &printerInUse = std::nullopt);
     ~Settings() override;
 
     void accept() override;
@@ -40,7 +44,8 @@ private slots:
 
 private:
     void buildEncodingChoice();
-    void fillPrinterPorts(const OutputSelection &selection, bool portModeNow);
+    void fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
+                          const std::optional<QString> &printerInUse);
     void loadEncoding(const OutputSelection &selection);
     void showAddPort(bool visible);
     // The port's code page and table mean nothing to a printer.

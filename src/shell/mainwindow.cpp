@@ -297,7 +297,10 @@ void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
 
 void MainWindow::on_btnSettings_clicked()
 {
-    auto *dialog = new Settings(context, this, useSerialPort);
+    std::optional<QString> printerInUse;
+    if (!useSerialPort)
+        printerInUse = printerForNextInvoice();
+    auto *dialog = new Settings(context, this, useSerialPort, printerInUse);
     dialog->exec();
     // Accepted or not, the output follows what the file says now.
     configureOutput();
