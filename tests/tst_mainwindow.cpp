@@ -53,12 +53,15 @@ private slots:
     void loadsStartAddress();
     void bridgeOnlyForTheService();
     void certificateTrustedOnFirstUse();
+    void noFirstUseElsewhere_data();
+    void noFirstUseElsewhere();
     void progressBarFollowsLoads();
     void noContextMenu();
     void updateCheckOverTheWindow_data();
     void updateCheckOverTheWindow();
     void errorPageUntilTheServiceComesBack();
     void updateBoxGoesWhenTheServiceIsBack();
+    void foreignPageFailsWithoutTrapping();
     void stalledPageEndsInErrorPage();
     void reloadKeys_data();
     void reloadKeys();
@@ -163,8 +166,9 @@ void TestMainWindow::bridgeOnlyForTheService()
 
 void TestMainWindow::certificateTrustedOnFirstUse()
 {
-    // One address, three servers in turn: the first two with the same
-    // certificate nothing vouches for, the third with another one.
+    // The main address on a server of its own, whose certificate nothing
+    // vouches for: one address, three servers in turn, the first two with
+    // the same certificate, the third with another one.
     TestServer first(TestServer::Https, QStringLiteral(UNTRUSTED_CERT_DIR));
     QVERIFY(first.start());
     const int port = first.port();
@@ -175,39 +179,66 @@ void TestMainWindow::certificateTrustedOnFirstUse()
     auto serve = [&page](TestServer &server) {
         server.html("/accounts/login", page);
         server.content("/data", "ok", "text/plain");
-        server.content("/report", "%PDF report", "application/pdf");
     };
     serve(first);
+    service.content("/report", "%PDF report", "application/pdf");
+    writeSettingsFile("[General]\nmainUrl=" + first.url(QStringLiteral("/accounts/login")).toLatin1() + "\n");
     LogCapture log;
-    UpdateDialogCloser closer; // the update check trusts no first use: it fails and waits
     const QString trustFile = QStringLiteral("trusted-hosts.ini");
     const QString hostLine = QStringLiteral("127.0.0.1:%1=").arg(port);
 
     for (int round = 1; round <= 2; ++round) {
-        window = newWindowWith(testContext(first.origin()));
+        window = newWindow();
         QVERIFY(first.waitForRequests("/seen", round));
         // The synchronous request went out already trusting the certificate.
         QCOMPARE(first.requestsTo("/seen").last().target, QByteArray("/seen?xhr=200"));
-        QVERIFY(first.waitForRequests("/report", round));
+        QVERIFY(service.waitForRequests("/report", round)); // reports from the service, as always
         QTRY_COMPARE_WITH_TIMEOUT(readFile(QStringLiteral("report.pdf")), QByteArray("%PDF report"), 5000);
         QVERIFY2(QString::fromLatin1(readFile(trustFile)).contains(hostLine), readFile(trustFile).constData());
         QCOMPARE(log.count(QStringLiteral("prihvaćen je pri prvoj uporabi")), 1);
         window.reset();
     }
     first.stop();
-    QFile::remove(QStringLiteral("report.pdf"));
 
     TestServer changed(TestServer::Https, QStringLiteral(OTHER_UNTRUSTED_CERT_DIR));
     QVERIFY(changed.start(port));
     serve(changed);
-    window = newWindowWith(testContext(changed.origin()));
+    window = newWindow();
     QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("nije onaj koji je zapamćen")), 10000);
     const QString shown = pageText();
     QVERIFY2(shown.count(QRegularExpression(QStringLiteral("([0-9A-F]{2}:){31}[0-9A-F]{2}"))) == 2, qPrintable(shown));
     QVERIFY2(shown.contains(QStringLiteral("127.0.0.1:%1").arg(port)), qPrintable(shown));
     QTest::qWait(300);
     QCOMPARE(changed.requests().size(), 0); // not even the page's request got through
-    QVERIFY(!QFile::exists(QStringLiteral("report.pdf")));
+}
+
+void TestMainWindow::noFirstUseElsewhere_data()
+{
+    QTest::addColumn<bool>("asTheService"); // the impostor takes the service's address, else it is another site
+    QTest::newRow("impostor on the service's address") << true;
+    QTest::newRow("another site the page links to") << false;
+}
+
+void TestMainWindow::noFirstUseElsewhere()
+{
+    QFETCH(bool, asTheService);
+    TestServer impostor(TestServer::Https, QStringLiteral(UNTRUSTED_CERT_DIR));
+    impostor.html("/accounts/login", reportingPage("impostor"));
+    QVERIFY(impostor.start());
+    UpdateDialogCloser closer; // the update check fails against the impostor
+    if (asTheService) {
+        window = newWindowWith(testContext(impostor.origin()));
+    } else {
+        window = newWindow();
+        QVERIFY(service.waitForRequests("/seen"));
+        webView()->load(QUrl(impostor.url(QStringLiteral("/accounts/login"))));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("ne potvrđuje ni sustav")), 10000);
+    QVERIFY2(pageText().contains(QStringLiteral("127.0.0.1:%1").arg(impostor.port())), qPrintable(pageText()));
+    QTest::qWait(300);
+    QCOMPARE(impostor.requests().size(), 0);
+    QVERIFY(!QFile::exists(QStringLiteral("trusted-hosts.ini"))
+            || !readFile(QStringLiteral("trusted-hosts.ini")).contains(QByteArray::number(impostor.port())));
 }
 
 void TestMainWindow::progressBarFollowsLoads()
@@ -370,6 +401,28 @@ void TestMainWindow::updateBoxGoesWhenTheServiceIsBack()
     QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 20000);
     QVERIFY2(!closedByTest, qPrintable(said));
     QVERIFY2(said.contains(QStringLiteral("127.0.0.1:%1").arg(port)), qPrintable(said));
+}
+
+void TestMainWindow::foreignPageFailsWithoutTrapping()
+{
+    TestServer gone;
+    QVERIFY(gone.start());
+    const QUrl dead(gone.url(QStringLiteral("/nowhere")).replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")));
+    gone.stop();
+    ShellContext context = testContext(service.origin());
+    context.retryIntervalMs = 300;
+    window = newWindowWith(context);
+    QVERIFY(service.waitForRequests("/seen"));
+
+    webView()->load(dead);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
+    QVERIFY2(!pageText().contains(QStringLiteral("Servis")), qPrintable(pageText()));
+    QVERIFY2(pageText().contains(QStringLiteral("localhost")), qPrintable(pageText()));
+    QCOMPARE(QUrl(evaluate(QStringLiteral("document.getElementById('back').href"))),
+             QUrl(service.url(QStringLiteral("/accounts/login"))));
+    QSignalSpy loads(webView(), &QWebView::loadStarted);
+    QTest::qWait(1000); // over three retry intervals
+    QCOMPARE(loads.count(), 0);
 }
 
 void TestMainWindow::stalledPageEndsInErrorPage()

@@ -28,6 +28,13 @@ QString certificateChanged(const QString &hostPort, const QString &recorded, con
         .arg(hostPort, recorded, presented, QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
 }
 
+QString notVouchedFor(const QString &hostPort, const QString &presented)
+{
+    return tr("Certifikat poslužitelja %1 ne potvrđuje ni sustav ni ovaj program, pa je veza odbijena: "
+              "to možda nije pravi poslužitelj. Predstavljeni otisak (SHA-256): %2.")
+        .arg(hostPort, presented);
+}
+
 } // namespace
 
 QList<QSslCertificate> trustedAuthorities(const QByteArray &pem)
@@ -60,9 +67,12 @@ QNetworkReply *TrustingNetworkManager::createRequest(Operation op, const QNetwor
     QNetworkRequest request(original);
     QSslConfiguration ssl = request.sslConfiguration();
     QList<QSslCertificate> trusted = authorities;
-    const QSslCertificate recorded = TrustedHosts(trustedHostsFile).certificateOf(TrustedHosts::hostPort(request.url()));
-    if (!recorded.isNull())
-        trusted.append(recorded);
+    const QString hostPort = TrustedHosts::hostPort(request.url());
+    if (!firstUseHost.isEmpty() && hostPort == firstUseHost) {
+        const QSslCertificate recorded = TrustedHosts(trustedHostsFile).certificateOf(hostPort);
+        if (!recorded.isNull())
+            trusted.append(recorded);
+    }
     ssl.setCaCertificates(trusted);
     request.setSslConfiguration(ssl);
     return QNetworkAccessManager::createRequest(op, request, outgoingData);
@@ -81,6 +91,13 @@ void TrustingNetworkManager::on_ssl_errors(QNetworkReply *reply, const QList<QSs
     }
 
     const QString seen = TrustedHosts::fingerprint(presented);
+    if (where != firstUseHost) {
+        // Nothing is recorded for a host that may not be trusted on first use.
+        const QString problem = notVouchedFor(where, seen);
+        reply->setProperty(refusalProperty, problem);
+        qWarning().noquote() << "Veza odbijena:" << reply->url().toString(QUrl::RemoveUserInfo) << "-" << problem;
+        return;
+    }
     const QString recorded = hosts.fingerprintOf(where);
     if (recorded.isEmpty()) {
         if (hosts.record(where, presented))

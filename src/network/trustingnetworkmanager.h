@@ -13,10 +13,13 @@
 QList<QSslCertificate> trustedAuthorities(const QByteArray &pem);
 
 // Network access for pages, reports and printed invoices. A certificate the
-// system or the build trusts is accepted as usual. Any other is trusted on
-// first use for its host and port and recorded in the trusted-hosts file;
-// afterwards that certificate is accepted (expired or not), and a different
-// one is refused: nothing from that connection is used.
+// system or the build trusts is accepted as usual. Any other is refused
+// (nothing from that connection is used), except on the one host and port
+// that may be trusted on first use (the main address's, when it is not the
+// service's): there it is recorded in the trusted-hosts file, afterwards that
+// certificate is accepted (expired or not), and a different one is refused.
+// The service itself is never trusted on first use: an impostor on its
+// address would otherwise be taken for it.
 //
 // The recorded certificate is trusted before a request goes out, so a
 // synchronous request (which has no chance to answer a certificate error)
@@ -27,6 +30,10 @@ class TrustingNetworkManager final : public QNetworkAccessManager
 
 public:
     TrustingNetworkManager(const QString &trustedHostsFile, const QByteArray &trustedPem, QObject *parent = nullptr);
+
+    // The "host:port" whose certificate may be trusted on first use; empty
+    // (the default) for none.
+    void setFirstUseHost(const QString &hostPort) { firstUseHost = hostPort; }
 
     // Why the reply's certificate was refused, in words for the IT person;
     // empty when it was not.
@@ -40,4 +47,5 @@ private:
 
     QString trustedHostsFile;
     QList<QSslCertificate> authorities;
+    QString firstUseHost;
 };

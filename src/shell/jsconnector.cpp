@@ -1,6 +1,7 @@
 #include "jsconnector.h"
 
 #include <QDebug>
+#include <QRandomGenerator>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
@@ -74,8 +75,27 @@ void JSConnector::attachObject()
     // Another site's page, or the shell's own, gets nothing.
     if (!frame || !isFromOrigins(frame->url(), origins))
         return;
-    frame->addToJavaScriptWindowObject(QStringLiteral("JSConnector"), new PageBridge(this),
-                                       QWebFrame::ScriptOwnership);
+    // The engine would show the page a QObject (deleteLater, destroyed,
+    // objectName, the slots' signatures). The page gets a plain, frozen
+    // script object instead, whose two functions reach the bridge through a
+    // closure; the bridge's own name is random and removed at once, before
+    // any script of the document runs.
+    const QString hidden = QStringLiteral("__velmor_%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
+                                                              QLatin1Char('0'));
+    frame->addToJavaScriptWindowObject(hidden, new PageBridge(this), QWebFrame::ScriptOwnership);
+    frame->evaluateJavaScript(QStringLiteral(
+        "(function () {"
+        "  var bridge = window['%1'];"
+        "  delete window['%1'];"
+        "  var text = function (value) { return value === undefined || value === null ? '' : String(value); };"
+        "  var connector = Object.create(null);"
+        "  Object.defineProperty(connector, 'displayString', {"
+        "    value: function (value) { bridge.displayString(text(value)); }, enumerable: true });"
+        "  Object.defineProperty(connector, 'downloadReport', {"
+        "    value: function (value) { bridge.downloadReport(text(value)); }, enumerable: true });"
+        "  Object.freeze(connector);"
+        "  Object.defineProperty(window, 'JSConnector', { value: connector, enumerable: true });"
+        "})();").arg(hidden));
 }
 
 void JSConnector::displayString(const QString &string)

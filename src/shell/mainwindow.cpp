@@ -18,6 +18,7 @@
 #include "serialport.h"
 #include "settings.h"
 #include "settingsfile.h"
+#include "trustedhosts.h"
 #include "trustingnetworkmanager.h"
 #include "updates.h"
 
@@ -71,8 +72,8 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     connect(page, &QWebPage::unsupportedContent, this, &MainWindow::on_webView_unsupportedContent);
     // Certificates the system does not vouch for are trusted on first use,
     // per host, and refused when they change afterwards.
-    page->setNetworkAccessManager(
-        new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, page));
+    pageManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, page);
+    page->setNetworkAccessManager(pageManager);
     // A service that takes the connection and then says nothing ends the load.
     page->networkAccessManager()->setTransferTimeout(context.pageTimeoutMs);
     connect(page->networkAccessManager(), &QNetworkAccessManager::finished, this,
@@ -131,6 +132,14 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     // Only the service's own pages (and those of the configured main address)
     // may ask the shell for anything or have their invoices printed.
     serviceOrigins = {QUrl(context.serviceOrigin, QUrl::TolerantMode), QUrl(startup.mainUrl, QUrl::TolerantMode)};
+    // A certificate nothing vouches for is trusted on first use only for a
+    // main address of its own, never for the service.
+    const QString serviceHost = TrustedHosts::hostPort(serviceOrigins.at(0));
+    const QString mainHost = serviceOrigins.at(1).scheme() == QLatin1String("https")
+                                 ? TrustedHosts::hostPort(serviceOrigins.at(1))
+                                 : QString();
+    const QString firstUseHost = mainHost != serviceHost ? mainHost : QString();
+    pageManager->setFirstUseHost(firstUseHost);
 
     jsConnector = new JSConnector;
     jsConnector->bindToView(ui->webView, serviceOrigins);
@@ -141,11 +150,13 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     configureOutput();
     showJournalProblem();
 
-    page->mainFrame()->setUrl(QUrl(startup.mainUrl, QUrl::TolerantMode));
+    mainAddress = QUrl(startup.mainUrl, QUrl::TolerantMode);
+    page->mainFrame()->setUrl(mainAddress);
 
     // Managers of their own: no cookies or login state of the page go along.
     reportManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates);
     printManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this);
+    printManager->setFirstUseHost(firstUseHost);
 
     // From the event loop, once the window is up: the dialog comes over the
     // window instead of in its place.
@@ -255,7 +266,11 @@ void MainWindow::on_page_request_finished(QNetworkReply *reply)
     }
     if (reply->error() == QNetworkReply::NoError || !isUnreachable(reply->error()))
         return;
-    loadProblem = networkProblem(reply->error(), reply->url(), context.pageTimeoutMs);
+    // "Servis" is for the service's own pages; a dead link elsewhere is just that.
+    loadProblem = JSConnector::isFromOrigins(reply->url(), serviceOrigins)
+                      ? networkProblem(reply->error(), reply->url(), context.pageTimeoutMs)
+                      : tr("Stranica %1 nije dostupna (%2)")
+                            .arg(reply->url().host(), networkReason(reply->error(), context.pageTimeoutMs));
  qWarning().noquote() << "Stranica se ne može učitati:" << reply->url().toString() << "-" << loadProblem;
 }
 
@@ -263,8 +278,15 @@ void MainWindow::showErrorPage()
 {
     errorPageShown = true;
     errorPageLoading = true;
-    ui->webView->setHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
-    retryTimer.start(context.retryIntervalMs);
+    // The shell tries again by itself only for the service: another site's
+    // page that fails must not hold the till; it gets a way back instead.
+    if (JSConnector::isFromOrigins(loadingUrl, serviceOrigins)) {
+        ui->webView->setHtml(
+            errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
+        retryTimer.start(context.retryIntervalMs);
+    } else {
+        ui->webView->setHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), 0, mainAddress));
+    }
 }
 
 void MainWindow::retryPage()

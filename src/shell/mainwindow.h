@@ -23,6 +23,7 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QProgressBar;
 class QPushButton;
+class TrustingNetworkManager;
 class Updates;
 
 namespace Ui {
@@ -87,8 +88,10 @@ private:
     Ui::MainWindow *ui;
     ShellContext context;
     QNetworkAccessManager *reportManager = nullptr;
-    QNetworkAccessManager *printManager = nullptr; // what a printed invoice's images and styles come through
+    TrustingNetworkManager *pageManager = nullptr;  // the page's, owned by the page
+    TrustingNetworkManager *printManager = nullptr; // what a printed invoice's images and styles come through
     QList<QUrl> serviceOrigins; // the service's, and the main address's
+    QUrl mainAddress;
     int timeout = 500;
     QProgressBar *progressBar = nullptr;
     QPushButton *btnSettings = nullptr;
