@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -35,6 +36,8 @@ private slots:
 
     void survivesRestart();
     void damagedFileMovedAside();
+    void linkNeverWrittenThrough_data();
+    void linkNeverWrittenThrough();
     void keeps_data();
     void keeps();
     void commandLine_data();
@@ -81,6 +84,30 @@ void TestJournal::damagedFileMovedAside()
     const QStringList aside = QDir().entryList({journalFile + QStringLiteral(".damaged-*")});
     QCOMPARE(aside.size(), 1);
     QCOMPARE(readFile(aside.first()), garbage);
+}
+
+void TestJournal::linkNeverWrittenThrough_data()
+{
+    QTest::addColumn<QString>("linked"); // which of the journal's files is a link
+    QTest::newRow("the journal") << QString();
+    QTest::newRow("its write-ahead log") << QStringLiteral("-wal");
+}
+
+void TestJournal::linkNeverWrittenThrough()
+{
+    QFETCH(QString, linked);
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("precious"));
+    QVERIFY(writeFile(target, "keep me"));
+    QVERIFY(QFile::link(target, journalFile + linked));
+
+    Journal journal(journalFile);
+    QVERIFY(journal.open()); // carries on with a journal of its own
+    QVERIFY(journal.takeProblem().contains(QStringLiteral("poveznica")));
+    QVERIFY(journal.begin(entryFor(QStringLiteral("račun"))) > 0);
+    QCOMPARE(readFile(target), QByteArray("keep me"));
+    QVERIFY(!QFileInfo(journalFile).isSymLink());
+    QVERIFY(!QFileInfo(journalFile + QStringLiteral("-wal")).isSymLink());
 }
 
 void TestJournal::keeps_data()

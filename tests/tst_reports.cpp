@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QWebFrame>
 #include <QWebView>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <httplib.h>
@@ -222,6 +223,7 @@ void TestReports::failureKeepsPreviousReport_data()
     QTest::newRow("redirect not followed") << QByteArray("redirect");
     QTest::newRow("connection dropped mid-body") << QByteArray("drop");
     QTest::newRow("report file cannot be written") << QByteArray("unwritable");
+    QTest::newRow("report file is a link elsewhere") << QByteArray("link");
 }
 
 void TestReports::failureKeepsPreviousReport()
@@ -253,9 +255,14 @@ void TestReports::failureKeepsPreviousReport()
     service.content("/reports/elsewhere.pdf", pdfBody, "application/pdf");
 
     const QByteArray previous = "%PDF-1.4 the previous report";
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("precious"));
     if (kind == "unwritable") {
         // a directory where the report should go cannot be replaced by a file
         QVERIFY(QDir().mkdir(QStringLiteral("report.pdf")));
+    } else if (kind == "link") {
+        QVERIFY(writeFile(target, previous));
+        QVERIFY(QFile::link(target, QStringLiteral("report.pdf")));
     } else {
         QFile file(QStringLiteral("report.pdf"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -276,6 +283,8 @@ void TestReports::failureKeepsPreviousReport()
         QVERIFY(QFileInfo(QStringLiteral("report.pdf")).isDir());
     else
         QCOMPARE(readFile(reportPath()), previous);
+    if (kind == "link")
+        QCOMPARE(readFile(target), previous); // nothing written through it
     QCOMPARE(service.requestsTo("/reports/elsewhere.pdf").size(), 0);
     // nothing half-written left beside it
     QCOMPARE(QDir().entryList(QDir::Files | QDir::NoDotAndDotDot).filter(QStringLiteral("report")),

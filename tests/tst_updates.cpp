@@ -207,7 +207,10 @@ void TestUpdates::answers_data()
         << "Ažuriranje je odbijeno: odgovor provjere je veći od 1 MB" << kept;
     QTest::newRow("infinite version")
         << QByteArray(R"({"version": Infinity)" + files + "}") << 200 << "waiting"
-        << "Ažuriranje je odbijeno: najavljena verzija nije konacan broj" << kept;
+        << "Ažuriranje je odbijeno: najavljena verzija nije konačan broj" << kept;
+    QTest::newRow("absurd version without files")
+        << QByteArray(R"({"version": 1e308, "files": []})") << 200 << "waiting"
+        << "Ažuriranje je odbijeno: najavljena verzija 1e+308 nije manja od 1000000" << kept;
 
     // Addresses and names that are not the service's https files.
     QTest::newRow("http download")
@@ -225,6 +228,9 @@ void TestUpdates::answers_data()
     QTest::newRow("line break in a folder name")
         << QByteArray(R"({"version": 9, "files": [{"FilePath": "a\nb", "DownloadURL": "%S/files/a.dll"}]})") << 200
         << "waiting" << "Ažuriranje je odbijeno: naziv mape sadrži kontrolne znakove" << kept;
+    QTest::newRow("folder turned around by U+202E")
+        << QByteArray(R"({"version": 9, "files": [{"FilePath": "lib‮txt.exe", "DownloadURL": "%S/files/a.dll"}]})")
+        << 200 << "waiting" << "Ažuriranje je odbijeno: naziv mape sadrži kontrolne znakove" << kept;
 }
 
 void TestUpdates::answers()

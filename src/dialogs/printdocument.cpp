@@ -1,6 +1,6 @@
 #include "printdocument.h"
-#include "fileproblem.h"
 
+#include "fileproblem.h"
 #include "printsystem.h"
 
 #include <QDir>

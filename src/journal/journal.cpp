@@ -11,6 +11,9 @@
 #include <QTextStream>
 #include <QVariant>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 QAtomicInt connectionCounter;
@@ -72,6 +75,9 @@ QString text(const QString &value)
     return value.isNull() ? QLatin1String("") : value;
 }
 
+// The database and the files SQLite keeps beside it.
+const char *const sideFiles[] = {"", "-wal", "-shm", "-journal"};
+
 const char columns[] = "id, time_ms, page, mode, target, text, outcome, reason, job_id, reprint_of";
 
 } // namespace
@@ -97,25 +103,37 @@ bool Journal::open()
 {
     if (filePath.isEmpty())
         return false; // a run without a journal, by choice: nothing to say
-    if (openFile() && prepareSchema()) {
+    // A link would have the invoices written wherever it points: it is moved
+    // aside like a damaged file (the link itself, not what it points to).
+    const bool linked = std::any_of(std::begin(sideFiles), std::end(sideFiles), [this](const char *suffix) {
+        return QFileInfo(filePath + QLatin1String(suffix)).isSymLink();
+    });
+    if (linked && access == ReadOnly) {
+        noteFailure(QStringLiteral("datoteka je poveznica na drugo mjesto"));
+        return false;
+    }
+    if (!linked && openFile() && prepareSchema()) {
         usable = true;
         if (access == ReadWrite)
             prune();
         return true;
     }
-    if (access == ReadOnly || !QFile::exists(filePath))
+    if (!linked && (access == ReadOnly || !QFile::exists(filePath)))
         return false;
 
     // Damaged: keep it for whoever wants to look, and start afresh.
     QSqlDatabase::database(connectionName, false).close();
     const QString aside = filePath + QStringLiteral(".damaged-")
                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const bool moved = QFile::rename(filePath, aside);
-    for (const char *suffix : {"-wal", "-shm"})
+    const bool moved = !QFileInfo::exists(filePath) && !QFileInfo(filePath).isSymLink() ? true
+                                                                                          : QFile::rename(filePath, aside);
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
         QFile::remove(filePath + QLatin1String(suffix));
     if (moved && openFile() && prepareSchema()) {
         usable = true;
-        problem = QStringLiteral("Dnevnik ispisa %1 bio je oštećen; premješten je u %2 i započet je novi.")
+        problem = (linked ? QStringLiteral("Dnevnik ispisa %1 bio je poveznica na drugo mjesto; premješten je u %2 i "
+                                           "započet je novi.")
+                          : QStringLiteral("Dnevnik ispisa %1 bio je oštećen; premješten je u %2 i započet je novi."))
                       .arg(QDir::toNativeSeparators(filePath), QDir::toNativeSeparators(aside));
         problemTaken = false;
         qWarning().noquote() << problem;

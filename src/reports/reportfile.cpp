@@ -1,6 +1,6 @@
 #include "reportfile.h"
-#include "fileproblem.h"
 
+#include "fileproblem.h"
 #include "networkproblem.h"
 #include "trustingnetworkmanager.h"
 
@@ -33,7 +33,11 @@ void ReportFile::receive()
         reply->skip(reply->bytesAvailable());
         return;
     }
-    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) {
+    // A link would have the report written wherever it points (the save
+    // follows it): refused, and said so.
+    if (!file.isOpen() && QFileInfo(file.fileName()).isSymLink())
+        throughLink = true;
+    if (throughLink || (!file.isOpen() && !file.open(QIODevice::WriteOnly))) {
         failedToWrite = true;
         reply->skip(reply->bytesAvailable());
         return;
@@ -45,6 +49,9 @@ void ReportFile::receive()
 
 QString ReportFile::problem()
 {
+    if (throughLink)
+        return QStringLiteral("%1 je poveznica na drugo mjesto, pa izvještaj nije spremljen")
+            .arg(QDir::toNativeSeparators(file.fileName()));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.toInt();
     if (status.isValid() && (code < 200 || code > 299))

@@ -32,5 +32,6 @@ private:
     QNetworkReply *reply;
     QSaveFile file;
     bool failedToWrite = false;
+    bool throughLink = false;
     bool finished = false;
 };

@@ -36,10 +36,13 @@ bool isHexDigest(const QString &text)
     return true;
 }
 
+// Control characters of every kind: C0, DEL and C1, and the format
+// characters that reorder or hide text (U+202E shows "exe.txt" as "txt.exe").
 bool hasControlCharacters(const QString &text)
 {
     for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format)
             return true;
     }
     return false;

@@ -1,8 +1,8 @@
 #include "updateclient.h"
-#include "fileproblem.h"
 
 #include "answerreader.h"
 #include "answersignature.h"
+#include "fileproblem.h"
 #include "networkproblem.h"
 #include "trustingnetworkmanager.h"
 #include "updateinstaller.h"
@@ -17,6 +17,9 @@
 #include <cmath>
 
 namespace {
+
+// No real version comes near this; one above it would pin the program.
+constexpr double maxVersion = 1e6;
 
 bool isHttps(const QString &address)
 {
@@ -169,9 +172,13 @@ void UpdateClient::on_answer_read(const UpdateAnswer &answer)
         emit upToDate();
         return;
     }
-    // Written as "inf", nothing would ever be newer again.
+    // Written as "inf" or 1e308, nothing would ever be newer again.
     if (!std::isfinite(answer.version)) {
-        refuse(QStringLiteral("najavljena verzija nije konacan broj"));
+        refuse(QStringLiteral("najavljena verzija nije konačan broj"));
+        return;
+    }
+    if (answer.version >= maxVersion) {
+        refuse(QStringLiteral("najavljena verzija %1 nije manja od %2").arg(answer.version).arg(maxVersion, 0, 'f', 0));
         return;
     }
 
