@@ -13,8 +13,9 @@
 inline QByteArray invoicePage(const QString &text, const QString &html, bool withMarker = true)
 {
     auto literal = [](const QString &value) {
-        const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-        return array.mid(1, array.size() - 2);
+        QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        // "</script>" in the value must not end the page's own script element.
+        return array.mid(1, array.size() - 2).replace("</", "<\\/");
     };
     QByteArray page = "<!DOCTYPE html><html><head><meta charset='utf-8'><title>invoice</title>"
                       "<script>window.onerror = function(m) { document.title = 'script error: ' + m; };</script>"

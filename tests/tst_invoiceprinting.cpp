@@ -44,6 +44,7 @@ private slots:
     void printerStopsTakingJobs();
     void printerBackAfterCancel();
     void receiptReprintedOnPrinterKeepsLines();
+    void printedInvoiceStaysHome();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -191,25 +192,25 @@ void TestInvoicePrinting::waitLimit()
     QFETCH(bool, printedAfterImage);
 
     // the invoice's logo takes three seconds to arrive
-    std::atomic<bool> imageAnswered{false};
-    images.route("/logo.png", [&imageAnswered](const httplib::Request &, httplib::Response &res) {
+    const auto imageAnswered = std::make_shared<std::atomic<bool>>(false);
+    service.route("/slow-logo.png", [imageAnswered](const httplib::Request &, httplib::Response &res) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         res.set_content("not really a png", "image/png");
-        imageAnswered = true;
+        *imageAnswered = true;
     });
     QString html = invoiceHtml;
     if (withSlowImage)
-        html.replace(QStringLiteral("<h1>"), QStringLiteral("<img src='%1'><h1>").arg(images.url(QStringLiteral("/logo.png"))));
+        html.replace(QStringLiteral("<h1>"), QStringLiteral("<img src='%1'><h1>").arg(service.url(QStringLiteral("/slow-logo.png"))));
 
     QVERIFY(openWindow(invoicePage(QString(), html),
                        "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=" + timeout + "\n"));
     // the after-load hook, print wait included, has returned by now
-    const bool imageWasIn = imageAnswered;
+    const bool imageWasIn = *imageAnswered;
     QVERIFY(waitForNewJobs(1));
     QCOMPARE(imageWasIn, printedAfterImage);
     QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
-    if (withSlowImage)
-        QTRY_VERIFY_WITH_TIMEOUT(imageAnswered, 5000); // let the server finish before the route goes
+    if (withSlowImage && !service.requestsTo("/slow-logo.png").isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(*imageAnswered, 5000); // let the server finish before the next test
 }
 
 void TestInvoicePrinting::printerStopsTakingJobs_data()
@@ -342,6 +343,25 @@ void TestInvoicePrinting::receiptReprintedOnPrinterKeepsLines()
         printedLines << line.simplified();
     for (const QString &line : receipt.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         QVERIFY2(printedLines.contains(line.simplified()), qPrintable(printed)); // each on a line of its own
+}
+
+void TestInvoicePrinting::printedInvoiceStaysHome()
+{
+    // The invoice's own script and a foreign image would reach another host
+    // while it prints; the service's logo is what it may load.
+    service.content("/home-logo.png", "not really a png", "image/png");
+    images.content("/foreign.png", "not really a png", "image/png");
+    QString html = invoiceHtml;
+    html.replace(QStringLiteral("<h1>"),
+                 QStringLiteral("<img src='%1'><img src='%2'><script>new Image().src = '%3';</script><h1>")
+                     .arg(service.url(QStringLiteral("/home-logo.png")), images.url(QStringLiteral("/foreign.png")),
+                          images.url(QStringLiteral("/beacon"))));
+    QVERIFY(openWindow(invoicePage(QString(), html), "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=-1\n"));
+    QVERIFY(waitForNewJobs(1));
+    QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
+    QCOMPARE(service.requestsTo("/home-logo.png").size(), 1);
+    QTest::qWait(300);
+    QCOMPARE(images.requests().size(), 0);
 }
 
 QTEST_MAIN(TestInvoicePrinting)

@@ -9,6 +9,8 @@
 #include <QNetworkReply>
 #include <QSslConfiguration>
 
+#include <algorithm>
+
 namespace {
 
 const char refusalProperty[] = "velmorCertificateRefusal";
@@ -33,6 +35,11 @@ QString notVouchedFor(const QString &hostPort, const QString &presented)
     return tr("Certifikat poslužitelja %1 ne potvrđuje ni sustav ni ovaj program, pa je veza odbijena: "
               "to možda nije pravi poslužitelj. Predstavljeni otisak (SHA-256): %2.")
         .arg(hostPort, presented);
+}
+
+int defaultPort(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("https") ? 443 : 80;
 }
 
 } // namespace
@@ -61,6 +68,19 @@ QString TrustingNetworkManager::refusal(const QNetworkReply *reply)
 QNetworkReply *TrustingNetworkManager::createRequest(Operation op, const QNetworkRequest &original,
                                                      QIODevice *outgoingData)
 {
+    const QUrl url = original.url();
+    if (!allowedOrigins.isEmpty() && url.scheme() != QLatin1String("data")
+        && std::none_of(allowedOrigins.begin(), allowedOrigins.end(), [&url](const QUrl &origin) {
+               return url.scheme() == origin.scheme() && url.host().compare(origin.host(), Qt::CaseInsensitive) == 0
+                      && url.port(defaultPort(url)) == origin.port(defaultPort(origin));
+           })) {
+        qInfo().noquote() << "Zahtjev izvan servisa nije poslan:" << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
+        // An address no protocol answers to: the reply fails at once, and nothing leaves.
+        QNetworkRequest refused(original);
+        refused.setUrl(QUrl(QStringLiteral("velmor-refused:")));
+        return QNetworkAccessManager::createRequest(op, refused, outgoingData);
+    }
+
     if (original.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
         return QNetworkAccessManager::createRequest(op, original, outgoingData);
 

@@ -6,6 +6,7 @@
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
+#include <QUrl>
 
 // The system's certificate authorities and those of the given PEM text (the
 // ones the build trusts). Asked for explicitly: a configuration that adds an
@@ -35,6 +36,10 @@ public:
     // (the default) for none.
     void setFirstUseHost(const QString &hostPort) { firstUseHost = hostPort; }
 
+    // Only these origins (scheme, host, port) are reached, besides data:
+    // addresses; every other request fails at once. Empty (the default): any.
+    void setAllowedOrigins(const QList<QUrl> &origins) { allowedOrigins = origins; }
+
     // Why the reply's certificate was refused, in words for the IT person;
     // empty when it was not.
     static QString refusal(const QNetworkReply *reply);
@@ -48,4 +53,5 @@ private:
     QString trustedHostsFile;
     QList<QSslCertificate> authorities;
     QString firstUseHost;
+    QList<QUrl> allowedOrigins;
 };

@@ -157,6 +157,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     reportManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates);
     printManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this);
     printManager->setFirstUseHost(firstUseHost);
+    printManager->setAllowedOrigins(serviceOrigins); // a printed invoice reaches no one else
 
     // From the event loop, once the window is up: the dialog comes over the
     // window instead of in its place.

@@ -9,6 +9,7 @@
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 #include <QWebView>
 
 QString readInvoice(QWebFrame *frame, bool portMode)
@@ -46,6 +47,8 @@ std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNet
     // A view of its own: it shares neither page nor network access with the
     // main view, and is never shown.
     auto view = std::make_unique<QWebView>();
+    // An invoice is a document, not a program: its scripts do not run.
+    view->settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
     view->page()->setNetworkAccessManager(network);
     QEventLoop loop;
     QTimer timer;

@@ -25,9 +25,9 @@ void markShownByShell(QWebFrame *frame);
 // margins; the system's default printer when there is none by that name.
 std::unique_ptr<QPrinter> makePrinter(const QString &name);
 
-// Renders the HTML invoice in a hidden view and waits for it to load, for at
-// most `timeoutMs` (no limit when negative). Its images and styles come
-// through `network`. Runs a nested event loop.
+// Renders the HTML invoice in a hidden view, with its scripts off, and waits
+// for it to load, for at most `timeoutMs` (no limit when negative). Its
+// images and styles come through `network`. Runs a nested event loop.
 std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNetworkAccessManager *network);
 
 // Prints what the view holds, without a dialog.
