@@ -167,7 +167,10 @@ void TestJournal::commandLine()
     if (file == QLatin1String("entries")) {
         Journal journal(journalFile);
         QVERIFY(journal.open());
-        journal.finish(journal.begin(entryFor(QStringLiteral("Čokolada\t2,00\r\nukupno \\ 2,00"))), true, QString());
+        // What a page may put in an invoice to drive a terminal: ESC, BEL, NUL, CR, U+202E.
+        journal.finish(journal.begin(entryFor(QStringLiteral("Čokolada\t2,00\r\n\x1b[2Jukupno \\ 2,00\a")
+                                              + QChar(0) + QChar(0x202e))),
+                       true, QString());
         journal.finish(journal.begin(entryFor(QStringLiteral("Šećer"))), false, QStringLiteral("port\tnestao"));
     }
 
@@ -190,7 +193,8 @@ void TestJournal::commandLine()
     const QStringList newest = {QStringLiteral("failed"), QStringLiteral("port"), QStringLiteral("COM1 (/dev/ttyS0)"),
                                 QStringLiteral("port\\tnestao"), QStringLiteral("Šećer")};
     const QStringList oldest = {QStringLiteral("printed"), QStringLiteral("port"), QStringLiteral("COM1 (/dev/ttyS0)"),
-                                QString(), QStringLiteral("Čokolada\\t2,00\\r\\nukupno \\\\ 2,00")};
+                                QString(),
+                                QStringLiteral("Čokolada\\t2,00\\r\\n\\x1b[2Jukupno \\\\ 2,00\\x07\\x00\\u202e")};
     for (int i = 0; i < got.size(); ++i) {
         const QStringList fields = got.at(i).split(QLatin1Char('\t'));
         QCOMPARE(fields.size(), 6);

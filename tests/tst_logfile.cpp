@@ -15,6 +15,9 @@ class TestLogFile : public QObject
 private slots:
     void rotatesAndKeepsThree();
     void takesTheProgramsMessages();
+    void controlCharactersWrittenOut();
+    void floodKeepsTheHistory_data();
+    void floodKeepsTheHistory();
 };
 
 void TestLogFile::rotatesAndKeepsThree()
@@ -50,6 +53,42 @@ void TestLogFile::takesTheProgramsMessages()
     const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (WARNING|INFO) "));
     QVERIFY2(stamp.match(lines.at(0)).hasMatch() && lines.at(0).endsWith(QStringLiteral("se ne može otvoriti")), qPrintable(lines.at(0)));
     QVERIFY2(lines.at(1).contains(QStringLiteral(" INFO Račun ispisan: Blagajna")), qPrintable(lines.at(1)));
+}
+
+void TestLogFile::controlCharactersWrittenOut()
+{
+    ScopedWorkDir dir;
+    {
+        LogFile log(QStringLiteral("velmor-tarsila.log"));
+        log.write(QtWarningMsg, QStringLiteral("Račun\x1b[2J\r\a") + QChar(0) + QChar(0x202e) + QStringLiteral("x\ny"));
+    }
+    const QByteArray written = readFile(QStringLiteral("velmor-tarsila.log"));
+    QVERIFY2(written.endsWith(QStringLiteral(" WARNING Račun\\x1b[2J\\r\\x07\\x00\\u202ex\n    y\n").toUtf8()),
+             written.constData());
+}
+
+void TestLogFile::floodKeepsTheHistory_data()
+{
+    QTest::addColumn<bool>("same"); // the same line each time, or a different one
+    QTest::newRow("one line 20,000 times") << true;
+    QTest::newRow("20,000 different lines") << false;
+}
+
+void TestLogFile::floodKeepsTheHistory()
+{
+    QFETCH(bool, same);
+    ScopedWorkDir dir;
+    {
+        LogFile log(QStringLiteral("velmor-tarsila.log"), 1 << 20, 3, 600);
+        log.write(QtInfoMsg, QStringLiteral("jutros: Račun ispisan"));
+        for (int i = 0; i < 20000; ++i)
+            log.write(QtWarningMsg, QStringLiteral("Izvještaj odbijen: put %1").arg(same ? 0 : i));
+    }
+    QVERIFY(!QFile::exists(QStringLiteral("velmor-tarsila.log.1"))); // nothing rotated away
+    const QString written = QString::fromUtf8(readFile(QStringLiteral("velmor-tarsila.log")));
+    QVERIFY(written.contains(QStringLiteral("jutros: Račun ispisan")));
+    QVERIFY2(written.contains(same ? QStringLiteral("ponovljeno 19.999 puta") : QStringLiteral("19.401 poruka izostavljeno")),
+             qPrintable(written.right(300)));
 }
 
 QTEST_GUILESS_MAIN(TestLogFile)

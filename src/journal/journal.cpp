@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "textescape.h"
+
 #include <QAtomicInt>
 #include <QDebug>
 #include <QDir>
@@ -17,15 +19,6 @@
 namespace {
 
 QAtomicInt connectionCounter;
-
-QString escaped(QString text)
-{
-    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    return text;
-}
 
 JournalEntry entryFrom(const QSqlQuery &query)
 {
@@ -325,9 +318,9 @@ QString journalLine(const JournalEntry &entry)
                          + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                          + QStringLiteral("%1:%2").arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
                                .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
-    return QStringList{time, entry.outcome, entry.mode, escaped(entry.target),
-                       escaped(entry.outcome == QLatin1String(JournalEntry::printed) ? QString() : entry.reason),
-                       escaped(entry.text)}
+    return QStringList{time, escapedField(entry.outcome), escapedField(entry.mode), escapedField(entry.target),
+                       escapedField(entry.outcome == QLatin1String(JournalEntry::printed) ? QString() : entry.reason),
+                       escapedField(entry.text)}
         .join(QLatin1Char('\t'));
 }
 

@@ -1,9 +1,18 @@
 #include "logfile.h"
 
+#include "textescape.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QLocale>
 #include <QMutexLocker>
 
 namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LogFile", text);
+}
 
 LogFile *installed = nullptr;
 QtMessageHandler previous = nullptr;
@@ -30,20 +39,69 @@ const char *levelOf(QtMsgType type)
 
 } // namespace
 
-LogFile::LogFile(const QString &path, qint64 maxBytes, int keep)
+LogFile::LogFile(const QString &path, qint64 maxBytes, int keep, int linesPerMinute)
     : path(path)
     , maxBytes(maxBytes)
     , keep(keep)
     , file(path)
+    , linesPerMinute(linesPerMinute)
 {
+}
+
+LogFile::~LogFile()
+{
+    QMutexLocker lock(&mutex);
+    sayHeldBack();
 }
 
 void LogFile::write(QtMsgType type, const QString &message)
 {
-    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' '
-                            + levelOf(type) + ' ' + QString(message).replace(QLatin1Char('\n'), QLatin1String("\n    ")).toUtf8()
-                            + '\n';
+    const QString text = escapedLogText(message);
     QMutexLocker lock(&mutex);
+    if (!lastText.isNull() && type == lastType && text == lastText) {
+        ++(lastLeftOut ? leftOut : repeated);
+        return;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - windowStart >= 60000) {
+        sayHeldBack();
+        windowStart = now;
+        linesInWindow = 0;
+    } else {
+        sayRepeats();
+    }
+    lastType = type;
+    lastText = text;
+    lastLeftOut = linesInWindow >= linesPerMinute;
+    if (lastLeftOut) {
+        ++leftOut;
+        return;
+    }
+    ++linesInWindow;
+    writeLine(type, text);
+}
+
+void LogFile::sayRepeats()
+{
+    if (repeated > 0)
+        writeLine(lastType, tr("… ponovljeno %1 puta").arg(QLocale(QLocale::Croatian).toString(repeated)));
+    repeated = 0;
+}
+
+void LogFile::sayHeldBack()
+{
+    sayRepeats();
+    if (leftOut > 0)
+        writeLine(QtWarningMsg, tr("… %1 poruka izostavljeno: više od %2 u minuti")
+                                    .arg(QLocale(QLocale::Croatian).toString(leftOut))
+                                    .arg(linesPerMinute));
+    leftOut = 0;
+}
+
+void LogFile::writeLine(QtMsgType type, const QString &text)
+{
+    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' '
+                            + levelOf(type) + ' ' + text.toUtf8() + '\n';
     if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Append))
         return; // no log is no reason to stop
     if (file.size() > 0 && file.size() + line.size() > maxBytes)

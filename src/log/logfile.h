@@ -8,10 +8,17 @@
 // The shell's log for a support person: every message the program logs,
 // with its time and level, appended to one file that is rotated at
 // `maxBytes`, keeping `keep` old files (name.1 the newest of them).
+//
+// A page can make the program log at will; so that it cannot wipe the
+// history, a message that repeats the one before is counted instead of
+// written ("… ponovljeno 19.999 puta"), and past `linesPerMinute` lines in a
+// minute the rest of that minute is counted and left out. Control
+// characters are written out, never sent raw.
 class LogFile
 {
 public:
-    explicit LogFile(const QString &path, qint64 maxBytes = 1 << 20, int keep = 3);
+    explicit LogFile(const QString &path, qint64 maxBytes = 1 << 20, int keep = 3, int linesPerMinute = 600);
+    ~LogFile(); // says what it still held back
 
     void write(QtMsgType type, const QString &message);
 
@@ -21,10 +28,22 @@ public:
 
 private:
     void rotate();
+    void writeLine(QtMsgType type, const QString &text);
+    void sayRepeats();
+    void sayHeldBack();
 
     QString path;
     qint64 maxBytes;
     int keep;
     QMutex mutex; // the port is written from a thread of its own
     QFile file;
+
+    int linesPerMinute;
+    QString lastText;
+    QtMsgType lastType = QtDebugMsg;
+    bool lastLeftOut = false; // the last message was one of those left out
+    qint64 repeated = 0;    // times the last message came again, not written
+    qint64 windowStart = 0; // the minute being counted, ms since the epoch
+    int linesInWindow = 0;
+    qint64 leftOut = 0;     // messages left out in that minute
 };
