@@ -2,12 +2,20 @@
 #include "testhelpers.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <memory>
+#include <thread>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +76,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void oneWindowPerFolder();
+    void foreignSocketNotTakenAtItsWord();
+    void busyShellNotTakenForDead();
 };
 
 void TestProgram::commandLine_data()
@@ -79,6 +89,7 @@ void TestProgram::commandLine_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--journal [N]";
     QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Velmor Tarsila " VELMOR_VERSION);
     QTest::newRow("no display") << QStringList() << 1 << "QT_QPA_PLATFORM=offscreen";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "--bogus";
 }
 
 void TestProgram::commandLine()
@@ -121,6 +132,73 @@ void TestProgram::oneWindowPerFolder()
     QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut"), 2));
     QVERIFY(stillRunning(*after));
     stop(*after);
+}
+
+void TestProgram::foreignSocketNotTakenAtItsWord()
+{
+    // A data folder others may write, and another user who put a socket of
+    // the shell's name there first, answering "ok" to every start.
+    QTemporaryDir shop;
+    QVERIFY(::chmod(QFile::encodeName(shop.path()).constData(), 0777) == 0);
+    const auto first = start(shop.path(), {});
+    QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut")));
+    const QStringList sockets = QDir(shop.path()).entryList({QStringLiteral("velmor-tarsila-*")}, QDir::System);
+    QCOMPARE(sockets.size(), 1);
+    const QByteArray path = QFile::encodeName(QDir(shop.path()).filePath(sockets.first()));
+    stop(*first);
+    QVERIFY(QFile::remove(QFile::decodeName(path)));
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+    QVERIFY(::seteuid(65534) == 0);
+    const int planted = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool listening = planted >= 0 && ::bind(planted, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                           && ::listen(planted, 4) == 0;
+    QVERIFY(::seteuid(0) == 0);
+    QVERIFY(listening);
+    std::thread impostor([planted] {
+        for (;;) {
+            const int peer = ::accept(planted, nullptr, nullptr);
+            if (peer < 0)
+                return;
+            char request[64];
+            if (::read(peer, request, sizeof request) > 0 && ::write(peer, "ok\n", 3) != 3)
+                qWarning("the planted socket could not answer");
+            ::close(peer);
+        }
+    });
+
+    const auto second = start(shop.path(), {});
+    const bool cameUp = waitForLog(shop.path(), QStringLiteral("pokrenut"), 2);
+    const bool running = stillRunning(*second);
+    stop(*second);
+    ::shutdown(planted, SHUT_RDWR);
+    ::close(planted);
+    impostor.join();
+    QVERIFY(cameUp);
+    QVERIFY(running);
+}
+
+void TestProgram::busyShellNotTakenForDead()
+{
+    QTemporaryDir shop;
+    const auto first = start(shop.path(), {});
+    QVERIFY(waitForLog(shop.path(), QStringLiteral("pokrenut")));
+    ::kill(pid_t(first->processId()), SIGSTOP); // there, but answering nobody
+
+    const auto second = start(shop.path(), {});
+    const bool ended = second->waitForFinished(15000);
+    ::kill(pid_t(first->processId()), SIGCONT);
+    QVERIFY2(ended, "the second start did not end within 15 s");
+    QCOMPARE(second->exitCode(), 1);
+    QVERIFY(QString::fromUtf8(second->readAllStandardError()).contains(QStringLiteral("ne odgovara")));
+    // The first keeps its socket: a third start brings it to the front.
+    const auto third = start(shop.path(), {});
+    QVERIFY2(third->waitForFinished(10000), "the third start did not end within 10 s");
+    QCOMPARE(third->exitCode(), 0);
+    QVERIFY(stillRunning(*first));
+    stop(*first);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

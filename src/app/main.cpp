@@ -141,9 +141,17 @@ int main(int argc, char *argv[])
         qWarning("Qtov hrvatski prijevod nije instaliran; Qtovi gumbi ostaju na engleskom.");
 
     SingleInstance instance(QDir::currentPath());
-    if (instance.handedOver()) {
+    switch (instance.handOver()) {
+    case SingleInstance::HandedOver:
         qInfo("Velmor Tarsila već radi u mapi %s; taj je prozor doveden naprijed.", qPrintable(QDir::currentPath()));
         return 0;
+    case SingleInstance::Busy:
+        qWarning("Velmor Tarsila već radi u mapi %s, ali ne odgovara; pokušajte ponovno za koji trenutak.",
+                 qPrintable(QDir::currentPath()));
+        errors() << tr("Velmor Tarsila već radi, ali ne odgovara; pokušajte ponovno za koji trenutak.") << '\n';
+        return 1;
+    case SingleInstance::None:
+        break;
     }
     if (!instance.listen())
         qWarning("Lokalni priključak za jedan prozor ne može se otvoriti; drugi pokretaj otvorit će drugi prozor.");
