@@ -67,6 +67,7 @@ private slots:
     void comebackPrintsNothingTwice();
     void retryOutputsEveryWaitingInvoice();
     void htmlReprintedToPortAsText();
+    void loneSurrogateRefused();
     void damagedJournalStillPrints();
 
 private:
@@ -605,6 +606,19 @@ void TestPortOutput::htmlReprintedToPortAsText()
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries.at(0).reprintOf, entries.at(2).id); // Ctrl+P takes the invoice issued, not a reprint
     QCOMPARE(entries.at(1).reprintOf, entries.at(2).id);
+}
+
+void TestPortOutput::loneSurrogateRefused()
+{
+    const QByteArray page = "<html><body><input type='hidden' id='PrintInvoiceData'><script>"
+                            "document.getElementById('PrintInvoiceData').value = 'Račun 8 \\ud800 kraj';"
+                            "</script></body></html>";
+    QVERIFY(openWindow(page, "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QByteArray());
+    QVERIFY2(failure().contains(QStringLiteral("surogat")), qPrintable(failure()));
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
 }
 
 void TestPortOutput::damagedJournalStillPrints()

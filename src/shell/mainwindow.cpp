@@ -478,7 +478,11 @@ void MainWindow::outputNow(const Invoice &invoice)
     const qint64 id = journal->begin(entry); // before the output: a crash leaves it pending
 
     OutputResult result;
-    if (portMode) {
+    if (!invoice.text.isValidUtf16()) {
+        // Neither a port nor the journal can take half a character pair as
+        // it came; it is not guessed at.
+        result = OutputResult::failed(tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan"));
+    } else if (portMode) {
         result = writeInvoiceToPortInBackground(portName, entry.text, encoding);
     } else if (printerName.isEmpty()) {
         result = OutputResult::failed(tr("nema dostupnog pisača"));
