@@ -70,8 +70,8 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     QWebPage *page = ui->webView->page();
     page->setForwardUnsupportedContent(true);
     connect(page, &QWebPage::unsupportedContent, this, &MainWindow::on_webView_unsupportedContent);
-    // Certificates the system does not vouch for are trusted on first use,
-    // per host, and refused when they change afterwards.
+    // Certificates the system does not vouch for are refused, except on the
+    // main address's own host (set below): trusted on first use there.
     pageManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, page);
     page->setNetworkAccessManager(pageManager);
     // A service that takes the connection and then says nothing ends the load.
@@ -272,7 +272,7 @@ void MainWindow::on_page_request_finished(QNetworkReply *reply)
                       ? networkProblem(reply->error(), reply->url(), context.pageTimeoutMs)
                       : tr("Stranica %1 nije dostupna (%2)")
                             .arg(reply->url().host(), networkReason(reply->error(), context.pageTimeoutMs));
- qWarning().noquote() << "Stranica se ne može učitati:" << reply->url().toString() << "-" << loadProblem;
+    qWarning().noquote() << "Stranica se ne može učitati:" << reply->url().toString() << "-" << loadProblem;
 }
 
 void MainWindow::showErrorPage()
@@ -426,7 +426,10 @@ QString MainWindow::printerForNextInvoice() const
     // the set-up chose, which fails the invoice when it has gone since:
     // an invoice is never sent to a printer nobody chose.
     // Exactly that name: CUPS itself would also answer to another letter case.
-    if (!requestedPrinter.isEmpty() && QPrinterInfo::availablePrinterNames().contains(requestedPrinter))
+    // None named: the default one of the moment.
+    if (requestedPrinter.isEmpty())
+        return QPrinterInfo::defaultPrinterName();
+    if (QPrinterInfo::availablePrinterNames().contains(requestedPrinter))
         return requestedPrinter;
     return configuredPrinter;
 }
@@ -453,9 +456,9 @@ void MainWindow::outputInvoice(const Invoice &invoice)
     }
     outputBusy = true;
     outputNow(invoice);
+    while (!waitingOutputs.isEmpty())
+        outputNow(waitingOutputs.takeFirst());
     outputBusy = false;
-    if (!waitingOutputs.isEmpty())
-        outputInvoice(waitingOutputs.takeFirst());
 }
 
 void MainWindow::outputNow(const Invoice &invoice)
@@ -486,13 +489,17 @@ void MainWindow::outputNow(const Invoice &invoice)
         result = writeInvoiceToPortInBackground(portName, entry.text, encoding);
     } else if (printerName.isEmpty()) {
         result = OutputResult::failed(tr("nema dostupnog pisača"));
-    } else if (const std::unique_ptr<QPrinter> printer =
-                   makePrinter(printerName == requestedPrinter ? printerName : QString()); // the default as it comes
-               printer->printerName() != printerName) {
+    } else if (QPrinterInfo::printerInfo(printerName).isNull()) {
         // Gone since it was chosen: the print system says why, if it can.
         const QString problem = printerProblem(printerName);
         result = OutputResult::failed(problem.isEmpty() ? tr("pisač %1 nije instaliran").arg(printerName) : problem);
     } else {
+        // The printer the settings name prints without margins; the default
+        // one, as it comes.
+        const std::unique_ptr<QPrinter> printer =
+            printerName == requestedPrinter
+                ? makePrinter(printerName)
+                : std::make_unique<QPrinter>(QPrinterInfo::printerInfo(printerName), QPrinter::ScreenResolution);
         const std::unique_ptr<QWebView> view = renderInvoice(entry.text, timeout, printManager);
         result = printInvoice(*view, *printer);
     }
