@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebView>
@@ -63,6 +65,7 @@ private slots:
     void updateBoxGoesWhenTheServiceIsBack();
     void foreignPageFailsWithoutTrapping();
     void stalledPageEndsInErrorPage();
+    void retryAfterStallConnectsAfresh();
     void reloadKeys_data();
     void reloadKeys();
 
@@ -441,6 +444,27 @@ void TestMainWindow::stalledPageEndsInErrorPage()
     QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
     *release = true;
     QVERIFY2(pageText().contains(QStringLiteral("nije dostupan (nema odgovora")), qPrintable(pageText()));
+}
+
+void TestMainWindow::retryAfterStallConnectsAfresh()
+{
+    // Takes the connection and never says a word, not even the TLS handshake.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket *> held;
+    connect(&silent, &QTcpServer::newConnection, &silent, [&silent, &held] {
+        while (QTcpSocket *socket = silent.nextPendingConnection())
+            held << socket;
+    });
+    writeSettingsFile(QStringLiteral("[General]\nmainUrl=https://127.0.0.1:%1/accounts/login\n")
+                          .arg(silent.serverPort()).toLatin1());
+    ShellContext context = testContext(service.origin());
+    context.pageTimeoutMs = 400;
+    context.retryIntervalMs = 300;
+    window = newWindowWith(context);
+    // Every retry opens a connection of its own instead of waiting on the dead one.
+    QTRY_VERIFY2_WITH_TIMEOUT(held.size() >= 3, qPrintable(QStringLiteral("%1 connection(s)").arg(held.size())), 10000);
+    QVERIFY2(pageText().contains(QStringLiteral("nema odgovora")), qPrintable(pageText()));
 }
 
 void TestMainWindow::reloadKeys_data()

@@ -292,16 +292,21 @@ void MainWindow::showErrorPage()
 
 void MainWindow::retryPage()
 {
+    // A connection that stalled would be used again and stall again: the
+    // retry starts afresh.
+    pageManager->clearConnectionCache();
     loadStartedByShell = true;
     ui->webView->load(loadingUrl);
 }
 
 void MainWindow::reloadPage()
 {
-    // On the shell's own page, the page that failed is the one to load again.
-    if (errorPageShown)
+    // On the shell's own page, the page that failed is the one to load
+    // again, on a connection of its own.
+    if (errorPageShown) {
+        pageManager->clearConnectionCache();
         ui->webView->load(loadingUrl);
-    else
+    } else
         ui->webView->reload();
 }
 
