@@ -34,6 +34,7 @@ private slots:
     void update_data();
     void update();
     void killedMidInstall();
+    void newProgramThatCannotStart();
 
 private:
     // A program folder holding the harness, a settings file pointing it at
@@ -262,6 +263,37 @@ void TestUpdateRestart::killedMidInstall()
     QCOMPARE(filesBelow(program.path()), before);
     QCOMPARE(QSettings(work.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
                  .value(QStringLiteral("version")).toString(), QStringLiteral("1"));
+}
+
+void TestUpdateRestart::newProgramThatCannotStart()
+{
+    // The service sends a program file that is no program: the old process
+    // must stay up and say so, not end with 12 and leave the till with none.
+    server.clearRequests();
+    server.content("/updates/check",
+                   QByteArray(R"({"version": 2, "files": [{"DownloadURL": "%S/files/updates_harness"}]})")
+                       .replace("%S", server.origin().toLatin1()),
+                   "application/json");
+    server.content("/files/updates_harness", "not a program", "application/octet-stream");
+    QTemporaryDir program, work;
+    prepare(program, work);
+
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(program.filePath(harnessName), QStringList());
+    const bool ended = process.waitForFinished(15000);
+    if (!ended)
+        process.kill();
+    const QString log = QString::fromUtf8(readFile(work.filePath(QStringLiteral("harness.log"))));
+    QVERIFY2(ended, qPrintable(log));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // start, installed, cannot start, closed
+    QVERIFY2(lines.at(2).contains(QStringLiteral("ne može pokrenuti")), qPrintable(log));
+    QCOMPARE(lines.last(), QStringLiteral("closed"));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateRestart)

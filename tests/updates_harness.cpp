@@ -58,16 +58,22 @@ int main(int argc, char *argv[])
     Updates dialog(context, nullptr);
     auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblStatus"));
     auto *button = dialog.findChild<QPushButton *>(QStringLiteral("pushButton"));
+    // Each time the button comes on: the text, then a click the first time
+    // (when this start may click), else the dialog is closed.
     QTimer watch;
+    QString noted;
+    bool clicked = false;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!button->isEnabled())
+        if (!button->isEnabled() || label->text() == noted)
             return;
-        watch.stop();
-        note("label: " + label->text().toUtf8());
-        if (mayClick)
+        noted = label->text();
+        note("label: " + noted.toUtf8());
+        if (mayClick && !clicked) {
+            clicked = true;
             button->click();
-        else
+        } else {
             dialog.reject();
+        }
     });
     watch.start(20);
     dialog.exec();

@@ -4,7 +4,9 @@
 #include "updateclient.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QProcess>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,14 +111,30 @@ void Updates::on_failed(const QString &reason)
 
 void Updates::on_pushButton_clicked()
 {
-    if (restartOnClose)
+    if (restartOnClose) {
         restartApplication();
+        return;
+    }
     close();
 }
 
 void Updates::restartApplication()
 {
-    QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList());
+    // Never in the middle of an invoice: the restart waits for its end.
+    if (outputBusy && outputBusy()) {
+        ui->pushButton->setEnabled(false);
+        ui->lblStatus->setText(tr("Čeka se kraj ispisa računa, zatim se program ponovno pokreće…"));
+        QTimer::singleShot(200, this, &Updates::restartApplication);
+        return;
+    }
+    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList())) {
+        // The old program stays up rather than leave the till with none.
+        restartOnClose = false;
+        qWarning().noquote() << "Nova verzija programa ne može se pokrenuti:" << QCoreApplication::applicationFilePath();
+        waitForUser(tr("Nova verzija je instalirana, ali se ne može pokrenuti; program radi dalje. "
+                       "Zatvorite ga i pokrenite ponovno ili pozovite podršku."));
+        return;
+    }
     std::fflush(nullptr);
     // At once, without going back to the event loop.
     std::_Exit(12);

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class UpdateClient;
 
 namespace Ui {
@@ -26,6 +28,9 @@ public:
     // service cannot be reached is out of date, and closes.
     void serviceAnswered();
 
+    // Whether an invoice is being output now: the restart waits for it.
+    void setOutputBusy(std::function<bool()> busy) { outputBusy = std::move(busy); }
+
 private slots:
     void on_pushButton_clicked(); // bound by name to the form's button
 
@@ -38,11 +43,12 @@ private:
     void on_installed();
     void on_failed(const QString &reason);
     void waitForUser(const QString &text);
-    [[noreturn]] void restartApplication();
+    void restartApplication();
 
     Ui::Updates *ui;
     UpdateClient *client;
     bool autoClose;
     bool restartOnClose = false;
     bool sayingServiceDown = false;
+    std::function<bool()> outputBusy;
 };

@@ -612,6 +612,7 @@ void MainWindow::runStartupUpdateCheck()
     // The page keeps loading meanwhile. After an installed update the
     // dialog's button restarts the program and this process ends here.
     Updates updates(context, this);
+    updates.setOutputBusy([this] { return outputBusy; });
     startupUpdates = &updates;
     updates.exec();
 }
