@@ -59,6 +59,17 @@ as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null || fail "--journal a
 status=0; as_user "$root/usr/bin/velmor-tarsila" --no-such-option >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "an unknown option ended with $status, not 2"
 
+# Two first starts at once (a double click), several times over: each finds a
+# whole copy, and nothing half-made is left.
+for _ in 1 2 3 4; do
+    rm -rf "$data/program"
+    pids=()
+    for _ in 1 2 3; do as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null & pids+=($!); done
+    for pid in "${pids[@]}"; do wait "$pid" || fail "a start beside another failed"; done
+    [ -x "$data/program/velmor-tarsila" ] || fail "starts side by side left no program"
+    [ ! -e "$data/program.new" ] && [ ! -e "$data/program.old" ] || fail "starts side by side left a half-made copy"
+done
+
 # The same version again: the user's copy (and what an update put there) stays.
 touch "$data/program/updated-by-the-service"
 as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
@@ -99,7 +110,13 @@ printf 'HTTP/1.0 200 OK\r\nContent-Type: application/json\r\nX-Update-Signature:
 (cd "$www" && exec openssl s_server -accept "$port" -cert "$certs/cert.pem" -key "$certs/key.pem" -HTTP -quiet) \
     >/dev/null 2>&1 &
 service=$!
-trap 'kill "$service" "${shell:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# The shell runs under setpriv in a subshell: it is ended by its own process
+# id, found by its path (this run's own temporary folder).
+stop_shell() {
+    local pid
+    for pid in $(pgrep -f -- "$data/program/velmor-tarsila" || true); do kill "$pid" 2>/dev/null || true; done
+}
+trap 'kill "$service" 2>/dev/null || true; stop_shell; rm -rf "$work"' EXIT
 sed -i '/^checkForNewVersionUrl=/d; /^version=/d' "$data/settings.ini"
 printf 'checkForNewVersionUrl=https://localhost:%s/check?os=\nversion=150\n' "$port" >>"$data/settings.ini"
 as_user env QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmor-tarsila" >/dev/null 2>&1 &
@@ -108,7 +125,9 @@ for _ in $(seq 1 200); do
     grep -q '^version=200' "$data/settings.ini" 2>/dev/null && break
     sleep 0.1
 done
-kill "$shell" 2>/dev/null || true
+stop_shell
+for _ in $(seq 1 50); do pgrep -f -- "$data/program/velmor-tarsila" >/dev/null || break; sleep 0.1; done
+! pgrep -f -- "$data/program/velmor-tarsila" >/dev/null || fail "the shell did not end"
 [ "$(cat "$data/program/payload.txt" 2>/dev/null)" = "$payload" ] ||
     fail "the update did not reach the user's copy within 20 s; the log said: $(tail -n 5 "$data/velmor-tarsila.log" 2>/dev/null)"
 grep -q '^version=200' "$data/settings.ini" || fail "the new version was not written"
