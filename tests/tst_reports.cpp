@@ -58,6 +58,8 @@ private slots:
     void failureKeepsPreviousReport();
     void unsupportedContentSaved();
     void twoReportsInFlight();
+    void reportsEnd_data();
+    void reportsEnd();
     void serviceDownNamed();
     void sameReportTwiceOpensOnce();
     void noViewerSaysWhere();
@@ -351,6 +353,46 @@ void TestReports::twoReportsInFlight()
     releaseFirst = true;
     QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 2, 10000);
     QCOMPARE(readFile(reportPath()), first);
+}
+
+void TestReports::reportsEnd_data()
+{
+    QTest::addColumn<bool>("trickles"); // a byte now and then, else nothing at all
+    QTest::addColumn<QString>("said");
+    QTest::newRow("nothing for the stall limit") << false << "nema odgovora";
+    QTest::newRow("a trickle past the time limit") << true << "nije stigao u 2 s";
+}
+
+void TestReports::reportsEnd()
+{
+    QFETCH(bool, trickles);
+    QFETCH(QString, said);
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    service.route("/reports/slow.pdf", [trickles, release](const httplib::Request &, httplib::Response &res) {
+        res.set_chunked_content_provider("application/pdf", [trickles, release](size_t, httplib::DataSink &sink) {
+            for (int i = 0; i < 100 && !*release; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (trickles && !sink.write("x", 1))
+                    return false;
+            }
+            sink.done();
+            return true;
+        });
+    });
+    ShellContext context = testContext(service.origin());
+    context.pageTimeoutMs = 1000;
+    context.reportTimeLimitMs = 2000;
+    openWindowWith(context);
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/slow.pdf')"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Izvještaj nije preuzet")),
+                             10000);
+    const QString message = window->statusBar()->currentMessage();
+    // The same report may be asked for again: it no longer holds its place.
+    callPage(QStringLiteral("JSConnector.downloadReport('/reports/slow.pdf')"));
+    QVERIFY(service.waitForRequests("/reports/slow.pdf", 2));
+    *release = true;
+    QVERIFY2(message.contains(said), qPrintable(message));
+    QVERIFY(desktop.opened.isEmpty());
 }
 
 void TestReports::serviceDownNamed()

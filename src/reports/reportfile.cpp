@@ -7,12 +7,23 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkReply>
+#include <QTimer>
 
-ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName)
+ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName, int timeLimitMs)
     : QObject(reply)
     , reply(reply)
     , file(QFileInfo(fileName).absoluteFilePath())
+    , timeLimitMs(timeLimitMs)
 {
+    // However slowly it trickles in, a report does not hold its place for the
+    // rest of the session.
+    if (timeLimitMs > 0 && !reply->isFinished())
+        QTimer::singleShot(timeLimitMs, this, [this] {
+            if (finished || this->reply->isFinished())
+                return;
+            outOfTime = true;
+            this->reply->abort();
+        });
     // Bounded, so that the network side waits for the disk instead of holding
     // a large report in memory.
     reply->setReadBufferSize(1 << 20);
@@ -49,6 +60,8 @@ void ReportFile::receive()
 
 QString ReportFile::problem()
 {
+    if (outOfTime)
+        return QStringLiteral("izvještaj nije stigao u %1 s").arg(timeLimitMs / 1000);
     if (throughLink)
         return QStringLiteral("%1 je poveznica na drugo mjesto, pa izvještaj nije spremljen")
             .arg(QDir::toNativeSeparators(file.fileName()));

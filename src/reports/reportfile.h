@@ -17,7 +17,9 @@ class ReportFile final : public QObject
 public:
     // Takes over `reply`, finished or not: once it has finished, one of the
     // signals says how it went, and the reply and this object are released.
-    ReportFile(QNetworkReply *reply, const QString &fileName);
+    // A reply still arriving after `timeLimitMs` (none when 0 or less) is
+    // stopped and fails, saying so.
+    ReportFile(QNetworkReply *reply, const QString &fileName, int timeLimitMs = 0);
 
 signals:
     void progress(qint64 received, qint64 total); // total is -1 while unknown
@@ -33,5 +35,7 @@ private:
     QSaveFile file;
     bool failedToWrite = false;
     bool throughLink = false;
+    int timeLimitMs;
+    bool outOfTime = false;
     bool finished = false;
 };

@@ -155,6 +155,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
 
     // Managers of their own: no cookies or login state of the page go along.
     reportManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates);
+    reportManager->setTransferTimeout(context.pageTimeoutMs); // a report that stalls ends as a page does
     printManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates, this);
     printManager->setFirstUseHost(firstUseHost);
     printManager->setAllowedOrigins(serviceOrigins); // a printed invoice reaches no one else
@@ -367,7 +368,7 @@ void MainWindow::saveReport(QNetworkReply *reply)
 {
     const QString address = reply->url().toString();
     reportsInFlight.insert(address);
-    auto *report = new ReportFile(reply, reportFileName);
+    auto *report = new ReportFile(reply, reportFileName, context.reportTimeLimitMs);
     connect(report, &ReportFile::progress, this, [this](qint64 received, qint64 total) {
         statusBar()->showMessage(total > 0 ? tr("Preuzimanje izvještaja: %1 %").arg(received * 100 / total)
                                            : tr("Preuzimanje izvještaja: %1 kB").arg(received / 1024));
