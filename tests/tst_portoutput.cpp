@@ -59,6 +59,7 @@ private slots:
     void portVanishes();
     void backToBackAsUser();
     void deviceNotTakingData();
+    void closingDuringALongWrite();
     void portNamesStayPorts_data();
     void portNamesStayPorts();
     void encodings_data();
@@ -415,6 +416,42 @@ void TestPortOutput::deviceNotTakingData()
     QVERIFY2(took >= SerialPort::writeDeadlineMs(15), qPrintable(QString::number(took)));
     // the window went on with its events all the while
     QVERIFY2(ticks > took / 10 / 2, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took)));
+}
+
+void TestPortOutput::closingDuringALongWrite()
+{
+    // 256 KiB to a line nobody reads: about ten minutes before the write gives up.
+    const QString invoice = QString(256 * 1024, QLatin1Char('x'));
+    bool asked = false;
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [this] { window->close(); });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [this, &asked] {
+        auto *box = window ? window->findChild<QMessageBox *>(QStringLiteral("closingDuringOutput")) : nullptr;
+        if (!box || asked || !box->isVisible())
+            return;
+        asked = true;
+        box->findChild<QPushButton *>(QStringLiteral("btnStopOutput"))->click();
+    });
+    watch.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    service.html("/accounts/login", invoicePage(invoice, QString()));
+    writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n");
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(testContext(service.origin()), loads);
+    window->show();
+    closer.start(1000); // while the invoice is on its way
+    QVERIFY(waitForLoads(window.get(), *loads));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 10000);
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(asked);
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const JournalEntry entry = journal.latest(1).first();
+    QCOMPARE(entry.outcome, QLatin1String(JournalEntry::failed));
+    QVERIFY2(entry.reason.contains(QStringLiteral("prekinut")), qPrintable(entry.reason));
 }
 
 void TestPortOutput::portNamesStayPorts_data()

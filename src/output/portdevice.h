@@ -6,10 +6,17 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 // The operating-system side of a port; one implementation file per platform.
 namespace PortDevice {
+
+// Why a write that was stopped from outside failed.
+inline QString stoppedText()
+{
+    return QStringLiteral("ispis je prekinut");
+}
 
 // One open device, for one invoice.
 class Device
@@ -20,8 +27,10 @@ public:
     // Whether the device asserts DSR; false when it has no modem lines.
     virtual bool dataSetReady() = 0;
     // Writes all the bytes and waits until the device has taken them, both
-    // by `deadline` ("uređaj ne prima podatke" past it). Never blocks past it.
-    virtual bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) = 0;
+    // by `deadline` ("uređaj ne prima podatke" past it), or until `stop` is
+    // set ("ispis je prekinut"). Never blocks past either.
+    virtual bool write(const QByteArray &bytes, QDeadlineTimer deadline, const std::atomic<bool> &stop,
+                       QString *error) = 0;
     // Drops what the device has not taken yet.
     virtual void discard() = 0;
 };

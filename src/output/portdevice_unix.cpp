@@ -115,10 +115,15 @@ public:
         return terminal && ::ioctl(fd, TIOCMGET, &lines) == 0 && (lines & TIOCM_DSR);
     }
 
-    bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) override
+    bool write(const QByteArray &bytes, QDeadlineTimer deadline, const std::atomic<bool> &stop,
+               QString *error) override
     {
         qint64 done = 0;
         while (done < bytes.size()) {
+            if (stop) {
+                *error = stoppedText();
+                return false;
+            }
             const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
             if (n > 0) {
                 done += n;
@@ -145,8 +150,8 @@ public:
             int pending = 0;
             if (!(terminal || fifo) || ::ioctl(fd, terminal ? TIOCOUTQ : FIONREAD, &pending) != 0 || pending <= 0)
                 return true;
-            if (deadline.hasExpired()) {
-                *error = notTaking;
+            if (deadline.hasExpired() || stop) {
+                *error = stop ? stoppedText() : notTaking;
                 return false;
             }
             QThread::msleep(2);

@@ -24,17 +24,26 @@ public:
         return pins & QSerialPort::DataSetReadySignal;
     }
 
-    bool write(const QByteArray &bytes, QDeadlineTimer deadline, QString *error) override
+    bool write(const QByteArray &bytes, QDeadlineTimer deadline, const std::atomic<bool> &stop,
+               QString *error) override
     {
         if (port->write(bytes) != bytes.size()) {
             *error = port->errorString();
             return false;
         }
+        // In short waits, so that a stop is seen.
         while (port->bytesToWrite() > 0) {
-            if (deadline.hasExpired() || !port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime())))) {
-                *error = port->error() == QSerialPort::TimeoutError || deadline.hasExpired()
-                             ? QStringLiteral("uređaj ne prima podatke")
-                             : port->errorString();
+            if (stop) {
+                *error = stoppedText();
+                return false;
+            }
+            if (deadline.hasExpired()) {
+                *error = QStringLiteral("uređaj ne prima podatke");
+                return false;
+            }
+            if (!port->waitForBytesWritten(int(qBound<qint64>(1, deadline.remainingTime(), 100)))
+                && port->error() != QSerialPort::TimeoutError) {
+                *error = port->errorString();
                 return false;
             }
         }

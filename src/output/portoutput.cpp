@@ -7,7 +7,8 @@
 #include <QEventLoop>
 #include <QThread>
 
-OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding)
+OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding,
+                                const std::atomic<bool> *stop)
 {
     const PortBytes bytes = portBytes(text, encoding.encoding, encoding.codeTable);
     if (!bytes.ok())
@@ -27,7 +28,7 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     if (!port.deviceReady())
         qDebug("nije upaljeno");
 
-    const bool written = port.write(bytes.bytes);
+    const bool written = port.write(bytes.bytes, stop);
     const QString writeError = port.errorString();
     if (!written)
         qDebug("nisam upisao nista");
@@ -39,13 +40,13 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
 }
 
 OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
-                                            const PortEncodingSetting &encoding)
+                                            const PortEncodingSetting &encoding, const std::atomic<bool> *stop)
 {
     OutputResult result;
     // The port is made, used and closed on the worker: it belongs to no other thread.
-    QThread *worker = QThread::create([&result, portName, text, encoding] {
+    QThread *worker = QThread::create([&result, portName, text, encoding, stop] {
         SerialPort port(portName);
-        result = writeInvoiceToPort(port, text, encoding);
+        result = writeInvoiceToPort(port, text, encoding, stop);
     });
     QEventLoop loop;
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 class SerialPort;
 
 // How a port's invoice is encoded: the settings' portEncoding and
@@ -18,10 +20,13 @@ struct PortEncodingSetting
 // the port's deadline), close. A device without DSR still gets the bytes
 // ("nije upaljeno" in the log). An encoding or code table we do not know
 // sends nothing and is the failure.
-OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding = {});
+// `stop`, when given and set meanwhile, ends the write ("ispis je prekinut").
+OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding = {},
+                                const std::atomic<bool> *stop = nullptr);
 
 // The same on a thread of its own, for the port `portName`; the caller's
 // event loop keeps running meanwhile (a nested loop), so a device that stops
 // taking data never freezes the window.
 OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
-                                            const PortEncodingSetting &encoding);
+                                            const PortEncodingSetting &encoding,
+                                            const std::atomic<bool> *stop = nullptr);

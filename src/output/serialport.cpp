@@ -52,13 +52,14 @@ bool SerialPort::deviceReady()
     return device && device->dataSetReady();
 }
 
-bool SerialPort::write(const QByteArray &bytes)
+bool SerialPort::write(const QByteArray &bytes, const std::atomic<bool> *stop)
 {
     if (!device) {
         error = QStringLiteral("port nije otvoren");
         return false;
     }
-    if (device->write(bytes, QDeadlineTimer(writeDeadlineMs(bytes.size())), &error))
+    static const std::atomic<bool> never{false};
+    if (device->write(bytes, QDeadlineTimer(writeDeadlineMs(bytes.size())), stop ? *stop : never, &error))
         return true;
     device->discard(); // so that closing does not wait for it either
     return false;

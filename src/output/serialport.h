@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 namespace PortDevice {
@@ -34,9 +35,10 @@ public:
     // Whether the device asserts DSR; false when the modem lines cannot be read.
     bool deviceReady();
     // Hands all the bytes to the device and waits until it has taken them,
-    // for at most twice their time on the line at 9600 baud 8N2 plus 2 s;
-    // past that, what it has not taken is dropped and the write fails.
-    bool write(const QByteArray &bytes);
+    // for at most twice their time on the line at 9600 baud 8N2 plus 2 s, or
+    // until `stop` is set; then what it has not taken is dropped and the
+    // write fails.
+    bool write(const QByteArray &bytes, const std::atomic<bool> *stop = nullptr);
     void close();
 
     // The longest `write` waits for so many bytes.

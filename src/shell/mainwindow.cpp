@@ -22,6 +22,7 @@
 #include "trustingnetworkmanager.h"
 #include "updates.h"
 
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
@@ -461,10 +462,46 @@ void MainWindow::outputInvoice(const Invoice &invoice)
         return;
     }
     outputBusy = true;
+    stopOutput = false;
     outputNow(invoice);
     while (!waitingOutputs.isEmpty())
-        outputNow(waitingOutputs.takeFirst());
+        outputNow(waitingOutputs.takeFirst()); // once stopped, each goes straight to the journal as failed
     outputBusy = false;
+    if (closeRequested) {
+        if (closingBox)
+            closingBox->close();
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!outputBusy) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    closeRequested = true;
+    if (closingBox)
+        return;
+    // Not modal and not waited for: the output goes on while the box is up.
+    auto *box = new QMessageBox(QMessageBox::Question, tr("Ispis u tijeku"),
+                                tr("Račun se upravo ispisuje. Program će se zatvoriti kad ispis završi."),
+                                QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("closingDuringOutput"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->addButton(tr("Pričekaj ispis"), QMessageBox::AcceptRole);
+    QPushButton *stop = box->addButton(tr("Prekini ispis i zatvori"), QMessageBox::DestructiveRole);
+    stop->setObjectName(QStringLiteral("btnStopOutput"));
+    QPushButton *stay = box->addButton(tr("Ne zatvaraj"), QMessageBox::RejectRole);
+    connect(box, &QMessageBox::buttonClicked, this, [this, stop, stay](QAbstractButton *clicked) {
+        if (clicked == stop)
+            stopOutput = true;
+        else if (clicked == stay)
+            closeRequested = false;
+    });
+    closingBox = box;
+    box->open();
 }
 
 void MainWindow::outputNow(const Invoice &invoice)
@@ -487,12 +524,14 @@ void MainWindow::outputNow(const Invoice &invoice)
     const qint64 id = journal->begin(entry); // before the output: a crash leaves it pending
 
     OutputResult result;
-    if (!invoice.text.isValidUtf16()) {
+    if (stopOutput) {
+        result = OutputResult::failed(tr("ispis je prekinut jer se program zatvarao"));
+    } else if (!invoice.text.isValidUtf16()) {
         // Neither a port nor the journal can take half a character pair as
         // it came; it is not guessed at.
         result = OutputResult::failed(tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan"));
     } else if (portMode) {
-        result = writeInvoiceToPortInBackground(portName, entry.text, encoding);
+        result = writeInvoiceToPortInBackground(portName, entry.text, encoding, &stopOutput);
     } else if (printerName.isEmpty()) {
         result = OutputResult::failed(tr("nema dostupnog pisača"));
     } else if (QPrinterInfo::printerInfo(printerName).isNull()) {

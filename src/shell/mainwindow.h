@@ -11,13 +11,16 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <memory>
 
 class FailureBar;
 class JSConnector;
 class Journal;
 struct JournalEntry;
+class QCloseEvent;
 class QLabel;
+class QMessageBox;
 class SerialPort;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -37,6 +40,11 @@ class MainWindow final : public QMainWindow
 public:
     explicit MainWindow(const ShellContext &context, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+protected:
+    // Closing while an invoice is being output asks whether to wait for it
+    // or to stop it; the window closes once the output is over.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     // Bound by name to the form's web view.
@@ -114,6 +122,9 @@ private:
     QList<Invoice> failedInvoices; // not output yet, in the order they were issued
     QString lastFailure;           // why the latest attempt failed
     bool outputBusy = false;
+    std::atomic<bool> stopOutput{false}; // the cashier gave up the invoice being output
+    bool closeRequested = false;         // close once the output is over
+    QPointer<QMessageBox> closingBox;
     QList<Invoice> waitingOutputs; // came while another was being output
     qint64 unjournalled = 0;
 
