@@ -69,6 +69,7 @@ private slots:
     void retryOutputsEveryWaitingInvoice();
     void htmlReprintedToPortAsText();
     void loneSurrogateRefused();
+    void lockedJournalHoldsNothingBack();
     void damagedJournalStillPrints();
 
 private:
@@ -656,6 +657,42 @@ void TestPortOutput::loneSurrogateRefused()
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());
     QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
+}
+
+void TestPortOutput::lockedJournalHoldsNothingBack()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun L1\n"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QCOMPARE(pty->read(), QStringLiteral("Račun L1\n").toUtf8());
+
+    // Another program takes the journal's lock for 4 s.
+    QProcess holder;
+    holder.start(QStringLiteral(JOURNALLOCK_HARNESS), {workDir->filePath(QStringLiteral("journal.sqlite")),
+                                                      QStringLiteral("4000")});
+    QVERIFY2(holder.waitForReadyRead(5000) && holder.readAll().startsWith("locked"),
+             qPrintable(QStringLiteral("the lock holder said nothing: %1").arg(holder.errorString())));
+    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    for (int i = 2; i <= 3; ++i) {
+        service.html("/accounts/login", invoicePage(QStringLiteral("Račun L%1\n").arg(i), QString()));
+        webView()->reload();
+        QVERIFY(waitForLoads(window.get(), loads, i - 1));
+        QCOMPARE(pty->read(100), QStringLiteral("Račun L%1\n").arg(i).toUtf8());
+    }
+    // Both came out while the journal was still locked.
+    const bool stillLocked = holder.state() == QProcess::Running;
+    QVERIFY2(holder.waitForFinished(10000), "the lock holder did not end");
+    QVERIFY(stillLocked);
+
+    // Once the lock goes, the journal has them all, in order.
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    QTRY_COMPARE_WITH_TIMEOUT(journal.latest(5).size(), 3, 5000);
+    const QList<JournalEntry> entries = journal.latest(5);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(entries.at(i).text, QStringLiteral("Račun L%1\n").arg(3 - i));
+        QCOMPARE(entries.at(i).outcome, QLatin1String(JournalEntry::printed));
+    }
+    QVERIFY(entries.at(0).id > entries.at(1).id);
 }
 
 void TestPortOutput::damagedJournalStillPrints()

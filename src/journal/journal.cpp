@@ -143,8 +143,10 @@ bool Journal::openFile()
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(filePath);
+    // The shell never waits long for the file: what another program keeps
+    // locked is held and written later.
     db.setConnectOptions(access == ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
-                                            : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+                                            : QStringLiteral("QSQLITE_BUSY_TIMEOUT=50"));
     if (!db.open()) {
         noteFailure(sqlProblem(db.lastError()));
         return false;
@@ -230,38 +232,128 @@ qint64 Journal::insert(const JournalEntry &entry, const QString &outcome)
 {
     if (!usable)
         return 0;
-    QSqlQuery query(QSqlDatabase::database(connectionName, false));
-    query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reason, reprint_of) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    query.addBindValue((entry.time.isValid() ? entry.time : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch());
-    query.addBindValue(text(entry.page));
-    query.addBindValue(text(entry.mode));
-    query.addBindValue(text(entry.target));
-    query.addBindValue(text(entry.text));
-    query.addBindValue(outcome);
-    query.addBindValue(text(entry.reason));
-    query.addBindValue(entry.reprintOf);
-    if (!query.exec()) {
-        noteFailure(sqlProblem(query.lastError()));
-        return 0;
+    HeldWrite write;
+    write.entry = entry;
+    write.entry.time = entry.time.isValid() ? entry.time : QDateTime::currentDateTimeUtc();
+    write.entry.outcome = outcome;
+    write.entry.id = --lastLocalId;
+    // Nothing newer goes ahead of what waits.
+    if (!held.isEmpty()) {
+        held.append(write);
+        return write.entry.id;
     }
-    return query.lastInsertId().toLongLong();
+    switch (writeNow(write)) {
+    case Written:
+        return write.entry.id;
+    case Locked:
+        hold(write);
+        return write.entry.id;
+    case Failed:
+        break;
+    }
+    return 0;
 }
 
 bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobId)
 {
-    if (!usable || id <= 0)
+    if (!usable || id == 0)
         return false;
-    QSqlQuery query(QSqlDatabase::database(connectionName, false));
-    query.prepare(QStringLiteral("UPDATE entries SET outcome = ?, reason = ?, job_id = ? WHERE id = ?"));
-    query.addBindValue(QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed));
-    query.addBindValue(printed ? QLatin1String("") : text(reason));
-    query.addBindValue(jobId);
-    query.addBindValue(id);
-    if (!query.exec()) {
-        noteFailure(sqlProblem(query.lastError()));
+    HeldWrite write;
+    write.insert = false;
+    write.entry.id = localIds.value(id, id);
+    write.entry.outcome = QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed);
+    write.entry.reason = printed ? QString() : reason;
+    write.entry.jobId = jobId;
+    if (write.entry.id < 0) {
+        // Its entry still waits: the outcome goes with it.
+        for (HeldWrite &waiting : held) {
+            if (waiting.insert && waiting.entry.id == write.entry.id) {
+                waiting.entry.outcome = write.entry.outcome;
+                waiting.entry.reason = write.entry.reason;
+                waiting.entry.jobId = jobId;
+                return true;
+            }
+        }
         return false;
     }
+    if (!held.isEmpty()) {
+        held.append(write);
+        return true;
+    }
+    switch (writeNow(write)) {
+    case Written:
+        return true;
+    case Locked:
+        hold(write);
+        return true;
+    case Failed:
+        break;
+    }
+    return false;
+}
+
+Journal::WriteResult Journal::writeNow(HeldWrite &write)
+{
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    const JournalEntry &entry = write.entry;
+    if (write.insert) {
+        query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reason, job_id, "
+                                     "reprint_of) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(entry.time.toMSecsSinceEpoch());
+        query.addBindValue(text(entry.page));
+        query.addBindValue(text(entry.mode));
+        query.addBindValue(text(entry.target));
+        query.addBindValue(text(entry.text));
+        query.addBindValue(entry.outcome);
+        query.addBindValue(text(entry.reason));
+        query.addBindValue(entry.jobId);
+        query.addBindValue(localIds.value(entry.reprintOf, entry.reprintOf));
+    } else {
+        query.prepare(QStringLiteral("UPDATE entries SET outcome = ?, reason = ?, job_id = ? WHERE id = ?"));
+        query.addBindValue(entry.outcome);
+        query.addBindValue(text(entry.reason));
+        query.addBindValue(entry.jobId);
+        query.addBindValue(entry.id);
+    }
+    if (query.exec()) {
+        if (write.insert) {
+            const qint64 id = query.lastInsertId().toLongLong();
+            localIds.insert(entry.id, id);
+            write.entry.id = id;
+        }
+        return Written;
+    }
+    const int code = query.lastError().nativeErrorCode().toInt() & 0xff;
+    if (code == 5 || code == 6) // SQLITE_BUSY, SQLITE_LOCKED: another program holds the file for now
+        return Locked;
+    noteFailure(sqlProblem(query.lastError()));
+    return Failed;
+}
+
+void Journal::hold(const HeldWrite &write)
+{
+    if (held.isEmpty())
+        qWarning().noquote() << "Dnevnik ispisa" << QDir::toNativeSeparators(filePath)
+                             << "drži zaključan drugi program; zapisi čekaju i bit će upisani kad se oslobodi";
+    held.append(write);
+}
+
+bool Journal::writeHeld()
+{
+    while (!held.isEmpty()) {
+        HeldWrite &next = held.first();
+        if (!next.insert)
+            next.entry.id = localIds.value(next.entry.id, next.entry.id);
+        switch (writeNow(next)) {
+        case Written:
+        case Failed: // said already; the rest may still go in
+            held.removeFirst();
+            break;
+        case Locked:
+            return false;
+        }
+    }
+    qInfo().noquote() << "Dnevnik ispisa je ponovno slobodan; zapisi koji su čekali su upisani";
     return true;
 }
 
@@ -270,6 +362,11 @@ QList<JournalEntry> Journal::latest(int count) const
     QList<JournalEntry> entries;
     if (!usable)
         return entries;
+    for (auto it = held.crbegin(); it != held.crend() && entries.size() < count; ++it) {
+        if (it->insert)
+            entries.append(it->entry);
+    }
+    count -= entries.size();
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM entries ORDER BY id DESC LIMIT ?").arg(QLatin1String(columns)));
@@ -285,6 +382,10 @@ std::optional<JournalEntry> Journal::latestIssued() const
 {
     if (!usable)
         return std::nullopt;
+    for (auto it = held.crbegin(); it != held.crend(); ++it) {
+        if (it->insert && it->entry.reprintOf == 0 && it->entry.outcome != QLatin1String(JournalEntry::skipped))
+            return it->entry;
+    }
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE reprint_of = 0 AND outcome <> ? ORDER BY id DESC LIMIT 1")
@@ -299,6 +400,11 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
 {
     if (!usable)
         return 0;
+    for (auto it = held.crbegin(); it != held.crend(); ++it) {
+        if (it->insert && it->entry.outcome == QLatin1String(JournalEntry::printed) && it->entry.page == page
+            && it->entry.text == text)
+            return it->entry.id;
+    }
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT id FROM entries WHERE outcome = ? AND page = ? AND text = ? "

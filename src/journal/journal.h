@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -58,10 +59,17 @@ public:
     // until something else goes wrong.
     QString takeProblem();
 
-    // Records `entry` as pending and returns its id; 0 when it cannot.
+    // Records `entry` as pending and returns its id; 0 when it cannot. While
+    // another program holds the file locked, the entry is held in memory and
+    // a negative id stands for it; it is written, in order, by writeHeld.
     qint64 begin(const JournalEntry &entry);
-    // Completes an entry with its outcome.
+    // Completes an entry with its outcome (held as well while locked).
     bool finish(qint64 id, bool printed, const QString &reason, qint64 jobId = 0);
+
+    // Whether writes wait for the file's lock to go.
+    bool hasHeld() const { return !held.isEmpty(); }
+    // Writes what waits, oldest first; false while the file is still locked.
+    bool writeHeld();
 
     // Records an invoice that was not output because it already was
     // (`entry.reprintOf`, `entry.reason`); returns its id, 0 when it cannot.
@@ -81,7 +89,17 @@ public:
     static constexpr int keepDays = 90;
 
 private:
+    // One write the file could not take yet: an entry, or an outcome.
+    struct HeldWrite
+    {
+        bool insert = true;
+        JournalEntry entry; // id: the entry's (negative until written)
+    };
+    enum WriteResult { Written, Locked, Failed };
+
     qint64 insert(const JournalEntry &entry, const QString &outcome);
+    WriteResult writeNow(HeldWrite &write);
+    void hold(const HeldWrite &write);
     bool openFile();
     bool prepareSchema();
     void prune();
@@ -93,6 +111,9 @@ private:
     bool usable = false;
     QString problem;
     bool problemTaken = false;
+    QList<HeldWrite> held;
+    qint64 lastLocalId = 0;           // the ids held entries go by
+    QHash<qint64, qint64> localIds;   // a held entry's id, and the id it got once written
 };
 
 // One entry as a line for the terminal: six tab-separated fields (local time

@@ -91,6 +91,12 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     // still go out, and the user hears of it once.
     journal = std::make_unique<Journal>(context.journalFile);
     journal->open();
+    heldJournalTimer.setInterval(500);
+    connect(&heldJournalTimer, &QTimer::timeout, this, [this] {
+        if (journal->writeHeld())
+            heldJournalTimer.stop();
+        showJournalProblem();
+    });
     failureBar = new FailureBar;
     ui->gridLayout->removeWidget(ui->webView);
     ui->gridLayout->addWidget(failureBar, 0, 0, 1, 2);
@@ -636,6 +642,9 @@ void MainWindow::showRecentInvoices()
 
 void MainWindow::showJournalProblem()
 {
+    // Entries another program's lock holds back are written once it goes.
+    if (journal->hasHeld() && !heldJournalTimer.isActive())
+        heldJournalTimer.start();
     // A box of its own: the status bar's next message would hide it at once.
     const QString problem = journal->takeProblem();
     if (problem.isEmpty())

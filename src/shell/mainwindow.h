@@ -118,6 +118,7 @@ private:
     OutputSetup outputInUse; // what the settings chose when the output was last set up
 
     std::unique_ptr<Journal> journal;
+    QTimer heldJournalTimer; // writes what the journal holds while another program locks it
     FailureBar *failureBar = nullptr;
     QList<Invoice> failedInvoices; // not output yet, in the order they were issued
     QString lastFailure;           // why the latest attempt failed
