@@ -1,6 +1,7 @@
 #include "cupsscheduler.h"
 #include "invoicepage.h"
 #include "journal.h"
+#include "modaldialog.h"
 #include "pseudoterminal.h"
 #include "shellwindow.h"
 #include "testhelpers.h"
@@ -294,7 +295,7 @@ void TestInvoicePrinting::printerBackAfterCancel()
 
     // "Postavke" from the bar, and Cancel.
     QString inUse;
-    QTimer::singleShot(0, [&inUse] {
+    onNextModal([&inUse](QWidget *) {
         QWidget *dialog = QApplication::activeModalWidget();
         if (auto *label = dialog ? dialog->findChild<QLabel *>(QStringLiteral("lblInUse")) : nullptr)
             inUse = label->text();
@@ -327,7 +328,7 @@ void TestInvoicePrinting::receiptReprintedOnPrinterKeepsLines()
     QCOMPARE(pty.read(), receipt.toUtf8());
 
     writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Ured\n");
-    QTimer::singleShot(0, [] {
+    onNextModal([](QWidget *) {
         if (QWidget *dialog = QApplication::activeModalWidget())
             dialog->close();
     });

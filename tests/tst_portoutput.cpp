@@ -1,5 +1,6 @@
 #include "invoicepage.h"
 #include "journal.h"
+#include "modaldialog.h"
 #include "pseudoterminal.h"
 #include "serialport.h"
 #include "settings.h"
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWebFrame>
@@ -54,6 +56,7 @@ private slots:
     void displayStringWritesNothing();
     void failedLoadStillWrites();
     void printerModeWithoutPrinter();
+    void printSystemThatNeverAnswers();
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
     void portVanishes();
@@ -301,8 +304,36 @@ void TestPortOutput::printerModeWithoutPrinter()
 {
     QVERIFY(openWindow(invoicePage(QStringLiteral("tekst"), QStringLiteral("<p>Račun</p>")),
                        "[General]\nuseSerialPort=false\nprinterPort=Nigdje\n"));
-    QCOMPARE(failure(), QStringLiteral("Račun nije ispisan: nema dostupnog pisača"));
+    // No print system here at all: said as such, and nothing goes anywhere.
+    QCOMPARE(failure(), QStringLiteral("Račun nije ispisan: sustav za ispis nije dostupan"));
     QCOMPARE(pty->read(), QByteArray());
+}
+
+void TestPortOutput::printSystemThatNeverAnswers()
+{
+    // Takes every connection and never says a word.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QByteArray before = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(silent.serverPort()));
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    const bool opened = openWindow(invoicePage(QString(), QStringLiteral("<p>Račun 90</p>")),
+                                   "[General]\nuseSerialPort=false\nprinterPort=Kasa\n");
+    qputenv("CUPS_SERVER", before);
+    QVERIFY(opened); // the page came up, and its invoice was tried
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took < 60000, qPrintable(QString::number(took)));
+    QVERIFY2(failure().contains(QStringLiteral("ne odgovara")), qPrintable(failure()));
+    // The window went on with its events all the while.
+    QVERIFY2(ticks > took / 50 / 2, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took)));
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
 }
 
 void TestPortOutput::settingsDialogRebuildsOutput_data()
@@ -329,7 +360,7 @@ void TestPortOutput::settingsDialogRebuildsOutput()
     const QByteArray edited = "[General]\n" + handEdit.replace("%2", second.slavePath().toLatin1());
     writeSettingsFile(edited);
     bool sawDialog = false;
-    QTimer::singleShot(0, [&sawDialog] {
+    onNextModal([&sawDialog](QWidget *) {
         auto *modal = qobject_cast<Settings *>(QApplication::activeModalWidget());
         sawDialog = modal != nullptr;
         if (modal) {
@@ -521,7 +552,7 @@ void TestPortOutput::recentInvoicesReprint()
     QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
 
     QString listed;
-    QTimer::singleShot(0, [&listed] {
+    onNextModal([&listed](QWidget *) {
         QWidget *dialog = QApplication::activeModalWidget();
         auto *table = dialog ? dialog->findChild<QTableWidget *>(QStringLiteral("tblInvoices")) : nullptr;
         if (!table)
@@ -612,7 +643,7 @@ void TestPortOutput::htmlReprintedToPortAsText()
                        "[General]\nuseSerialPort=false\n"));
     QVERIFY(!failure().isEmpty());
     writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n");
-    QTimer::singleShot(0, [] {
+    onNextModal([](QWidget *) {
         if (QWidget *dialog = QApplication::activeModalWidget())
             dialog->close(); // Cancel: the window still reads the file again
     });

@@ -1,5 +1,6 @@
 #include "buildconfig.h"
 #include "cupsscheduler.h"
+#include "modaldialog.h"
 #include "outputchoice.h"
 #include "pseudoterminal.h"
 #include "settings.h"
@@ -339,7 +340,7 @@ void TestSettingsDialog::unsavableChoiceKeepsDialogOpen()
     openDialog(context);
     combo()->setCurrentIndex(0);
     QString said;
-    QTimer::singleShot(0, [&said] {
+    onNextModal([&said](QWidget *) {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             said = box->text();
             box->accept();

@@ -1,11 +1,27 @@
 #include "printdocument.h"
 
+#include "background.h"
 #include "fileproblem.h"
 #include "printsystem.h"
 
 #include <QDir>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryFile>
+
+PrinterList askPrinters()
+{
+    if (!printSystemTakesDocuments()) {
+        PrinterList list; // the platform's own list, through Qt
+        list.answered = true;
+        list.names = QPrinterInfo::availablePrinterNames();
+        list.defaultName = QPrinterInfo::defaultPrinterName();
+        return list;
+    }
+    PrinterList late;
+    late.problem = QStringLiteral("sustav za ispis ne odgovara");
+    return runInBackground<PrinterList>([] { return installedPrinters(); }, printSystemTimeoutMs + 2000, late);
+}
 
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title)
 {
@@ -19,7 +35,9 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
 
     // Asked first, so that a printer gone, stopped or refusing is named; the
     // job then goes as a file of our own, so that a refusal is seen too.
-    const QString problem = printerProblem(name);
+    const QString problem = runInBackground<QString>([name] { return printerProblem(name); },
+                                                     printSystemTimeoutMs + 2000,
+                                                     QStringLiteral("sustav za ispis ne odgovara"));
     if (!problem.isEmpty())
         return OutputResult::failed(problem);
     QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
@@ -34,6 +52,10 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     file.setFullPage(printer.fullPage());
     file.setDocName(title);
     paint(file);
-    const PrintJob job = submitDocument(name, pdf.fileName(), title);
+    const QString pdfPath = pdf.fileName();
+    PrintJob late;
+    late.problem = QStringLiteral("pisač %1 nije dobio posao: sustav za ispis ne odgovara").arg(name);
+    const PrintJob job = runInBackground<PrintJob>([name, pdfPath, title] { return submitDocument(name, pdfPath, title); },
+                                                   printSystemTimeoutMs + 2000, late);
     return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
 }

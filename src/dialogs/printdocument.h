@@ -1,12 +1,18 @@
 #pragma once
 
 #include "outputresult.h"
+#include "printsystem.h"
 
 #include <QString>
 
 #include <functional>
 
 class QPrinter;
+
+// The installed printers and the default one, asked off the GUI thread: the
+// window keeps running meanwhile, and a print system that does not answer
+// within its time-out is a list with a problem, not a frozen till.
+PrinterList askPrinters();
 
 // Prints what `paint` draws on `printer`, without a dialog. Where the print
 // system takes documents (CUPS), the printer is asked first whether it would

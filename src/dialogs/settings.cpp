@@ -103,10 +103,11 @@ void Settings::buildEncodingChoice()
 void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
                                 const std::optional<QString> &printerInUse)
 {
-    QStringList printers;
-    for (const QPrinterInfo &info : QPrinterInfo::availablePrinters())
-        printers << info.printerName();
-    const QString defaultPrinter = QPrinterInfo::defaultPrinterName();
+    // Asked off the GUI thread: a print system that does not answer leaves
+    // the ports to choose from, and says so.
+    const PrinterList installed = askPrinters();
+    const QStringList printers = installed.names;
+    const QString defaultPrinter = installed.defaultName;
 
     const QList<PortEntry> entries = portEntries(printers, defaultPrinter);
     for (const PortEntry &entry : entries)
@@ -143,6 +144,8 @@ void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeN
     if (setup.useSerialPort && name.isEmpty())
         note = tr("U postavkama nije zadan port.");
     ui->cbPrinterPorts->setCurrentIndex(index);
+    if (!installed.answered && !setup.useSerialPort)
+        note = tr("Pisači se ne mogu prikazati: %1.").arg(installed.problem);
     QString said = tr("U upotrebi: %1").arg(index >= 0 ? ui->cbPrinterPorts->currentText() : tr("ništa"));
     if (!note.isEmpty())
         said += QLatin1Char('\n') + note;
@@ -253,11 +256,13 @@ void Settings::testPrint()
         result = writeInvoiceToPortInBackground(choice->printerPort, sample, {shownEncoding(), shownCodeTable()});
     } else {
         // A printer gone since the list was made is not replaced by the default one.
-        const QPrinterInfo info = QPrinterInfo::printerInfo(choice->printerPort);
-        if (info.isNull()) {
+        const PrinterList installed = askPrinters();
+        if (!installed.answered) {
+            result = OutputResult::failed(installed.problem);
+        } else if (!installed.names.contains(choice->printerPort)) {
             result = OutputResult::failed(tr("pisač %1 nije instaliran").arg(choice->printerPort));
         } else {
-            QPrinter printer(info, QPrinter::HighResolution);
+            QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
             QTextDocument document;
             document.setPlainText(sample);
             result = printDocument(

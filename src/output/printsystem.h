@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The operating system's print system, asked directly where Qt's printing
 // would drop a job without a word. On CUPS the invoice is handed over as a
@@ -10,10 +11,27 @@
 // Whether this platform takes a PDF file as a print job.
 bool printSystemTakesDocuments();
 
+// Every call below gives up after `timeoutMs` without an answer: a print
+// system that takes the connection and never answers is said as such.
+constexpr int printSystemTimeoutMs = 10000;
+
+struct PrinterList
+{
+    bool answered = false; // the print system answered; else `problem` says why (empty: ask Qt)
+    QStringList names;
+    QString defaultName;   // empty: no default printer
+    QString problem;
+};
+
+// The installed printers and the default one, asked directly. Where the
+// platform has no such question (Windows), not answered and no problem:
+// Qt's own list is the one to use.
+PrinterList installedPrinters(int timeoutMs = printSystemTimeoutMs);
+
 // Why the printer would not print a job now (removed, stopped, refusing
 // jobs, or the print system not answering); empty when it would, or when
 // this platform cannot tell.
-QString printerProblem(const QString &printerName);
+QString printerProblem(const QString &printerName, int timeoutMs = printSystemTimeoutMs);
 
 struct PrintJob
 {
@@ -22,4 +40,5 @@ struct PrintJob
 };
 
 // Hands the PDF file to the printer as one job.
-PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title);
+PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title,
+                        int timeoutMs = printSystemTimeoutMs);

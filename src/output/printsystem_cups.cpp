@@ -5,6 +5,30 @@
 
 namespace {
 
+// A connection of our own to the scheduler, which gives up on a read that
+// gets nothing for `timeoutMs`; the library's shared one waits for ever.
+class Connection
+{
+public:
+    explicit Connection(int timeoutMs)
+        : http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, timeoutMs, nullptr))
+    {
+        if (http)
+            httpSetTimeout(http, timeoutMs / 1000.0, [](http_t *, void *) { return 0; }, nullptr);
+    }
+    ~Connection()
+    {
+        if (http)
+            httpClose(http);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    http_t *http;
+};
+
+const QString notReached = QStringLiteral("sustav za ispis nije dostupan");
+
 // CUPS says why in English; a cashier gets the usual reasons in words.
 QString lastError()
 {
@@ -36,8 +60,38 @@ bool printSystemTakesDocuments()
     return true;
 }
 
-QString printerProblem(const QString &printerName)
+PrinterList installedPrinters(int timeoutMs)
 {
+    PrinterList list;
+    Connection connection(timeoutMs);
+    if (!connection.http) {
+        list.problem = notReached;
+        return list;
+    }
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(connection.http, &dests);
+    if (count == 0 && cupsLastError() > IPP_STATUS_OK_CONFLICTING && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+        list.problem = lastError();
+        return list;
+    }
+    list.answered = true;
+    for (int i = 0; i < count; ++i) {
+        if (dests[i].instance)
+            continue; // an instance is a set of options, not a printer of its own
+        const QString name = QString::fromUtf8(dests[i].name);
+        list.names << name;
+        if (dests[i].is_default)
+            list.defaultName = name;
+    }
+    cupsFreeDests(count, dests);
+    return list;
+}
+
+QString printerProblem(const QString &printerName, int timeoutMs)
+{
+    Connection connection(timeoutMs);
+    if (!connection.http)
+        return notReached;
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
                      printerName.toUtf8().constData());
@@ -46,7 +100,7 @@ QString printerProblem(const QString &printerName)
     static const char *const wanted[] = {"printer-state", "printer-is-accepting-jobs"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
 
-    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"); // frees the request
+    ipp_t *response = cupsDoRequest(connection.http, request, "/"); // frees the request
     const ipp_status_t status = cupsLastError();
     if (status == IPP_STATUS_ERROR_NOT_FOUND) {
         ippDelete(response);
@@ -68,10 +122,15 @@ QString printerProblem(const QString &printerName)
     return problem;
 }
 
-PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title)
+PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title, int timeoutMs)
 {
     PrintJob job;
-    job.id = cupsPrintFile2(CUPS_HTTP_DEFAULT, printerName.toUtf8().constData(), pdfPath.toLocal8Bit().constData(),
+    Connection connection(timeoutMs);
+    if (!connection.http) {
+        job.problem = QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, notReached);
+        return job;
+    }
+    job.id = cupsPrintFile2(connection.http, printerName.toUtf8().constData(), pdfPath.toLocal8Bit().constData(),
                             title.toUtf8().constData(), 0, nullptr);
     if (job.id == 0)
         job.problem = QStringLiteral("pisač %1 je odbio ispis (%2)").arg(printerName, lastError());

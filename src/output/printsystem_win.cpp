@@ -6,12 +6,17 @@ bool printSystemTakesDocuments()
     return false;
 }
 
-QString printerProblem(const QString &)
+PrinterList installedPrinters(int)
+{
+    return PrinterList(); // the spooler is local: Qt's own list
+}
+
+QString printerProblem(const QString &, int)
 {
     return QString();
 }
 
-PrintJob submitDocument(const QString &, const QString &, const QString &)
+PrintJob submitDocument(const QString &, const QString &, const QString &, int)
 {
     return {0, QStringLiteral("ovaj sustav ne prima dokumente izravno")};
 }

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "background.h"
 #include "errorpage.h"
 #include "failurebar.h"
 #include "invoicetext.h"
@@ -11,6 +12,7 @@
 #include "pageoutput.h"
 #include "portname.h"
 #include "portoutput.h"
+#include "printdocument.h"
 #include "printsystem.h"
 #include "recentinvoices.h"
 #include "reportaddress.h"
@@ -52,6 +54,11 @@
 // Every report and every document the view cannot show ends up under this
 // one name in the working directory.
 static const QLatin1String reportFileName("report.pdf");
+
+static PrinterList askPrintersDirectly()
+{
+    return installedPrinters();
+}
 
 static void initResources()
 {
@@ -335,7 +342,7 @@ void MainWindow::on_btnSettings_clicked()
 {
     std::optional<QString> printerInUse;
     if (!useSerialPort)
-        printerInUse = printerForNextInvoice();
+        printerInUse = printerForNextInvoice(knownPrinters = askPrinters());
     auto *dialog = new Settings(context, this, useSerialPort, printerInUse);
     dialog->exec();
     // Accepted or not, the output follows what the file says now.
@@ -416,9 +423,28 @@ void MainWindow::configureOutput()
     useSerialPort = setup.useSerialPort;
     serialPort = std::make_unique<SerialPort>(setup.portName);
     requestedPrinter = setup.printerName;
-    configuredPrinter = useSerialPort ? QString() : makePrinter(requestedPrinter)->printerName();
+    configuredPrinter.reset();
     portEncoding = {setup.portEncoding, setup.portCodeTable};
     showOutputInUse();
+    if (useSerialPort)
+        return;
+    // Asked off the GUI thread: a print system that does not answer never
+    // keeps the window from coming up.
+    const QString asked = requestedPrinter;
+    runLater<PrinterList, MainWindow>(&askPrintersDirectly, this, [this, asked](const PrinterList &list) {
+        if (asked != requestedPrinter || configuredPrinter)
+            return; // set up again since, or an invoice has settled it
+        knownPrinters = list;
+        if (list.answered)
+            configuredPrinter = printerAtSetUp(list);
+        showOutputInUse();
+    });
+}
+
+QString MainWindow::printerAtSetUp(const PrinterList &list) const
+{
+    // The printer the settings name, or the default one when it is not installed.
+    return list.names.contains(requestedPrinter) ? requestedPrinter : list.defaultName;
 }
 
 void MainWindow::showOutputInUse()
@@ -426,25 +452,30 @@ void MainWindow::showOutputInUse()
     QString shown;
     if (useSerialPort) {
         shown = serialPort->portName().isEmpty() ? tr("Ispis: port nije zadan") : tr("Ispis: port %1").arg(portTarget());
+    } else if (!knownPrinters.answered) {
+        shown = knownPrinters.problem.isEmpty() ? tr("Ispis: pisač %1").arg(requestedPrinter)
+                                                : tr("Ispis: pisač (%1)").arg(knownPrinters.problem);
     } else {
-        const QString printerName = printerForNextInvoice();
+        const QString printerName = printerForNextInvoice(knownPrinters);
         shown = printerName.isEmpty() ? tr("Ispis: nema pisača") : tr("Ispis: pisač %1").arg(printerName);
     }
     lblOutput->setText(shown);
 }
 
-QString MainWindow::printerForNextInvoice() const
+QString MainWindow::printerForNextInvoice(const PrinterList &list)
 {
     // The printer the settings name once it is there (again); otherwise what
     // the set-up chose, which fails the invoice when it has gone since:
     // an invoice is never sent to a printer nobody chose.
     // Exactly that name: CUPS itself would also answer to another letter case.
     // None named: the default one of the moment.
+    if (!configuredPrinter && list.answered)
+        configuredPrinter = printerAtSetUp(list);
     if (requestedPrinter.isEmpty())
-        return QPrinterInfo::defaultPrinterName();
-    if (QPrinterInfo::availablePrinterNames().contains(requestedPrinter))
+        return list.defaultName;
+    if (list.names.contains(requestedPrinter))
         return requestedPrinter;
-    return configuredPrinter;
+    return configuredPrinter.value_or(QString());
 }
 
 QString MainWindow::portTarget() const
@@ -517,13 +548,17 @@ void MainWindow::outputNow(const Invoice &invoice)
     const QString portName = serialPort->portName();
     const PortEncodingSetting encoding = portEncoding;
     // Looked up now: a printer that was away and is back again is used.
-    const QString printerName = portMode ? QString() : printerForNextInvoice();
+    // A print system that does not answer is asked nothing more.
+    const PrinterList printers = portMode ? PrinterList() : askPrinters();
+    if (!portMode)
+        knownPrinters = printers;
+    const QString printerName = portMode || !printers.answered ? QString() : printerForNextInvoice(printers);
 
     JournalEntry entry;
     entry.time = QDateTime::currentDateTimeUtc();
     entry.page = invoice.page.toString(QUrl::RemoveUserInfo);
     entry.mode = QLatin1String(portMode ? JournalEntry::portMode : JournalEntry::printerMode);
-    entry.target = portMode ? portTarget() : printerName;
+    entry.target = portMode ? portTarget() : printers.answered ? printerName : requestedPrinter;
     // A receipt stays a receipt on the other kind of output.
     entry.text = invoiceFor(invoice.text, invoice.html, !portMode);
     entry.reprintOf = invoice.reprintOf;
@@ -538,11 +573,15 @@ void MainWindow::outputNow(const Invoice &invoice)
         result = OutputResult::failed(tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan"));
     } else if (portMode) {
         result = writeInvoiceToPortInBackground(portName, entry.text, encoding, &stopOutput);
+    } else if (!printers.answered) {
+        result = OutputResult::failed(printers.problem);
     } else if (printerName.isEmpty()) {
         result = OutputResult::failed(tr("nema dostupnog pisača"));
-    } else if (QPrinterInfo::printerInfo(printerName).isNull()) {
+    } else if (!printers.names.contains(printerName)) {
         // Gone since it was chosen: the print system says why, if it can.
-        const QString problem = printerProblem(printerName);
+        const QString problem = runInBackground<QString>([printerName] { return printerProblem(printerName); },
+                                                         printSystemTimeoutMs + 2000,
+                                                         tr("sustav za ispis ne odgovara"));
         result = OutputResult::failed(problem.isEmpty() ? tr("pisač %1 nije instaliran").arg(printerName) : problem);
     } else {
         // The printer the settings name prints without margins; the default

@@ -2,6 +2,7 @@
 
 #include "outputsetup.h"
 #include "portoutput.h"
+#include "printsystem.h"
 #include "shellcontext.h"
 
 #include <QList>
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class FailureBar;
 class JSConnector;
@@ -79,7 +81,9 @@ private:
     void configureOutput();
     void showOutputInUse();
     QString portTarget() const;
-    QString printerForNextInvoice() const;
+    // The printer the next invoice goes to, from the installed ones.
+    QString printerForNextInvoice(const PrinterList &list);
+    QString printerAtSetUp(const PrinterList &list) const;
     void printInvoiceData(const QString &data, const QUrl &page);
     // Outputs the invoice to the current output and journals it; an invoice
     // that comes while another is being output waits its turn.
@@ -113,7 +117,8 @@ private:
     QString requestedPrinter;
     // What the output set-up found for it: that printer, or the default one
     // when it was not installed then (empty when there was none either).
-    QString configuredPrinter;
+    std::optional<QString> configuredPrinter; // none until the print system has answered once
+    PrinterList knownPrinters; // as the print system last answered, for what the window shows
     PortEncodingSetting portEncoding;
     OutputSetup outputInUse; // what the settings chose when the output was last set up
 
