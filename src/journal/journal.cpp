@@ -92,7 +92,7 @@ Journal::~Journal()
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-bool Journal::open()
+bool Journal::open(Pruning pruning)
 {
     if (filePath.isEmpty())
         return false; // a run without a journal, by choice: nothing to say
@@ -107,7 +107,7 @@ bool Journal::open()
     }
     if (!linked && openFile() && prepareSchema()) {
         usable = true;
-        if (access == ReadWrite)
+        if (access == ReadWrite && pruning == PruneNow)
             prune();
         return true;
     }
@@ -189,6 +189,8 @@ bool Journal::prepareSchema()
 
 void Journal::prune()
 {
+    if (!usable || access != ReadWrite)
+        return;
     // Older than the days kept and not among the entries kept.
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.prepare(QStringLiteral("DELETE FROM entries WHERE time_ms < ? AND id < "

@@ -52,7 +52,11 @@ public:
     // Opens (or makes) the file and drops entries past what is kept. A
     // read-only journal neither makes nor repairs anything. An empty path is
     // a run without a journal.
-    bool open();
+    enum Pruning { PruneNow, PruneLater };
+    bool open(Pruning pruning = PruneNow);
+
+    // Drops entries past what is kept (open does it, unless told not to).
+    void prune();
     QString path() const { return filePath; }
 
     // What went wrong with the file, for the user; taken once, then empty
@@ -102,7 +106,6 @@ private:
     void hold(const HeldWrite &write);
     bool openFile();
     bool prepareSchema();
-    void prune();
     void noteFailure(const QString &what);
 
     QString filePath;

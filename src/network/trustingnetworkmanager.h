@@ -1,20 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QNetworkAccessManager>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
 #include <QUrl>
 
-// The system's certificate authorities and those of the given PEM text (the
-// ones the build trusts). Asked for explicitly: a configuration that adds an
-// authority of its own no longer loads the system's on demand.
-QList<QSslCertificate> trustedAuthorities(const QByteArray &pem);
-
-// Network access for pages, reports and printed invoices. A certificate the
-// system or the build trusts is accepted as usual. Any other is refused
+// Network access for pages, reports, printed invoices and updates. A
+// certificate the system or the build trusts is accepted as usual: Qt finds
+// the system's authorities on demand (reading them all would hold up the
+// first request), and a handshake that fails for want of an authority is
+// checked against the build's certificates; a host they vouch for gets them
+// before its later requests go out. Any other is refused
 // (nothing from that connection is used), except on the one host and port
 // that may be trusted on first use (the main address's, when it is not the
 // service's): there it is recorded in the trusted-hosts file, afterwards that
@@ -50,8 +51,15 @@ protected:
 private:
     void on_ssl_errors(QNetworkReply *reply, const QList<QSslError> &errors);
 
+    // The certificate recorded for the first-use host, read again only when
+    // the file changes.
+    QSslCertificate recordedCertificate();
+
     QString trustedHostsFile;
-    QList<QSslCertificate> authorities;
+    QList<QSslCertificate> buildCertificates;
+    QSet<QString> vouchedByBuild; // "host:port" whose chain led to the build's certificates
+    QDateTime recordedAt;         // when the trusted-hosts file was last read
+    QSslCertificate recorded;
     QString firstUseHost;
     QList<QUrl> allowedOrigins;
 };

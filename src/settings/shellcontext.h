@@ -33,4 +33,5 @@ struct ShellContext
     int pageTimeoutMs = 30000;   // a page request that gets nothing for this long fails
     int retryIntervalMs = 15000; // a page that failed to load is tried again after this long
     int reportTimeLimitMs = 600000; // a report still arriving after this long is given up
+    int journalPruneDelayMs = 60000; // the journal's old entries go this long after the start
 };

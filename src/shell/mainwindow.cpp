@@ -96,8 +96,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
 
     // The journal never holds up printing: when it cannot be used, invoices
     // still go out, and the user hears of it once.
-    journal = std::make_unique<Journal>(context.journalFile);
-    journal->open();
+    journal = std::make_unique<Journal>(context.journalFile); // opened once the page is on its way
     heldJournalTimer.setInterval(500);
     connect(&heldJournalTimer, &QTimer::timeout, this, [this] {
         if (journal->writeHeld())
@@ -162,10 +161,15 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
             &MainWindow::on_download_report_request_received);
 
     configureOutput();
-    showJournalProblem();
 
     mainAddress = QUrl(startup.mainUrl, QUrl::TolerantMode);
     page->mainFrame()->setUrl(mainAddress);
+
+    // What need not come before the first request comes after it: the
+    // journal (its pruning later still, when the till is idle).
+    journal->open(Journal::PruneLater);
+    showJournalProblem();
+    QTimer::singleShot(context.journalPruneDelayMs, this, [this] { journal->prune(); });
 
     // Managers of their own: no cookies or login state of the page go along.
     reportManager = new TrustingNetworkManager(context.trustedHostsFile, context.trustedCertificates);

@@ -37,8 +37,8 @@ UpdateClient::UpdateClient(const ShellContext &context, QObject *parent)
     : QObject(parent)
     , context(context)
     , settings(context.settingsFile)
-    , trusted(trustedAuthorities(context.trustedCertificates))
-    , networkManager(new QNetworkAccessManager)
+    // Never trusted on first use: the system's authorities and the build's.
+    , networkManager(new TrustingNetworkManager(QString(), context.trustedCertificates))
 {
 }
 
@@ -61,10 +61,8 @@ QNetworkRequest UpdateClient::request(const QString &address) const
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
     request.setTransferTimeout(context.updateLimits.transferTimeoutMs);
     // The answer decides what code runs next: its certificate is checked,
-    // against the system's authorities and the ones the build trusts.
-    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-    ssl.setCaCertificates(trusted);
-    request.setSslConfiguration(ssl);
+    // against the system's authorities and the ones the build trusts (the
+    // manager trusts nothing on first use).
     return request;
 }
 

@@ -80,7 +80,6 @@ private:
 
     ShellContext context;
     SettingsFile settings;
-    QList<QSslCertificate> trusted;
     QNetworkAccessManager *networkManager = nullptr;
     QNetworkReply *checkReply = nullptr;
     QString checkProblem; // why the check reply was cut off
