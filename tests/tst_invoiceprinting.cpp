@@ -46,6 +46,7 @@ private slots:
     void printerBackAfterCancel();
     void receiptReprintedOnPrinterKeepsLines();
     void printedInvoiceStaysHome();
+    void invoiceKeepsItsOutput();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -363,6 +364,51 @@ void TestInvoicePrinting::printedInvoiceStaysHome()
     QCOMPARE(service.requestsTo("/home-logo.png").size(), 1);
     QTest::qWait(300);
     QCOMPARE(images.requests().size(), 0);
+}
+
+void TestInvoicePrinting::invoiceKeepsItsOutput()
+{
+    // The invoice's logo takes a second; meanwhile the cashier switches the
+    // till to its receipt printer in the settings.
+    PseudoTerminal pty;
+    QVERIFY(pty.isOpen());
+    service.route("/late-logo.png", [](const httplib::Request &, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        res.set_content("not really a png", "image/png");
+    });
+    QString html = invoiceHtml;
+    html.replace(QStringLiteral("<h1>"),
+                 QStringLiteral("<img src='%1'><h1>").arg(service.url(QStringLiteral("/late-logo.png"))));
+    service.html("/accounts/login", invoicePage(QString(), html));
+    writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=-1\n");
+    // While the invoice renders (the window's own loop runs), once its logo
+    // has been asked for.
+    bool switched = false;
+    int jobsWhenSwitched = -1;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (switched || service.requestsTo("/late-logo.png").isEmpty() || !window)
+            return;
+        switched = true;
+        jobsWhenSwitched = cups.jobs().size();
+        writeSettingsFile("[General]\nuseSerialPort=true\nprinterPort=" + pty.slavePath().toLatin1() + "\n");
+        onNextModal([](QWidget *dialog) { dialog->close(); }); // Cancel: the file is read again
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+    });
+    watch.start(10);
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(testContext(service.origin()), loads);
+    QVERIFY(waitForLoads(window.get(), *loads));
+    QVERIFY(switched);
+    QCOMPARE(jobsWhenSwitched, jobsBefore); // switched while the invoice was on its way
+    QVERIFY(waitForNewJobs(1)); // on the printer it was taken for
+    QCOMPARE(newJobs().first().printer, QStringLiteral("Ured"));
+    QCOMPARE(pty.read(), QByteArray());
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    const JournalEntry entry = journal.latest(1).first();
+    QCOMPARE(entry.mode, QLatin1String(JournalEntry::printerMode));
+    QCOMPARE(entry.target, QStringLiteral("Ured"));
 }
 
 QTEST_MAIN(TestInvoicePrinting)

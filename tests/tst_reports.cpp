@@ -202,13 +202,11 @@ void TestReports::staysOnTheService()
     QFETCH(QString, path);
     otherSite.content("/x", pdfBody, "application/pdf");
     openWindow();
-    LogCapture log;
     path.replace(QLatin1String("%O"), QUrl(otherSite.origin()).authority());
     callPage(QStringLiteral("JSConnector.downloadReport('%1')").arg(path));
 
     QVERIFY2(window->statusBar()->currentMessage().contains(QStringLiteral("ne vodi na servis")),
              qPrintable(window->statusBar()->currentMessage()));
-    QVERIFY(log.contains(QStringLiteral("Izvještaj odbijen")));
     QTest::qWait(200); // a request, had one gone out, would be there by now
     QCOMPARE(otherSite.requests().size(), 0);
     QCOMPARE(service.requestsTo("/x").size(), 0);
@@ -270,7 +268,6 @@ void TestReports::failureKeepsPreviousReport()
     }
 
     openWindow();
-    LogCapture log;
     callPage(QStringLiteral("JSConnector.downloadReport('/reports/bad.pdf')"));
     QVERIFY(service.waitForRequests("/reports/bad.pdf"));
     QTRY_VERIFY_WITH_TIMEOUT(window->statusBar()->currentMessage().startsWith(QStringLiteral("Izvještaj nije preuzet")),
@@ -278,7 +275,6 @@ void TestReports::failureKeepsPreviousReport()
     QTest::qWait(100);
 
     QVERIFY(desktop.opened.isEmpty());
-    QVERIFY(log.contains(QStringLiteral("Izvještaj nije preuzet")));
     if (kind == "unwritable")
         QVERIFY(QFileInfo(QStringLiteral("report.pdf")).isDir());
     else
