@@ -32,7 +32,7 @@ const QString croatianEscPos = QStringLiteral("CP852+18");
 } // namespace
 
 Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNow,
-                   const std::optional<QString> &printerInUse)
+                   const std::optional<QString> &printerInUse, const std::optional<PrinterList> &printers)
     : QDialog(parent)
     , ui(new Ui::Settings)
     , context(context)
@@ -45,7 +45,9 @@ Settings::Settings(const ShellContext &context, QWidget *parent, bool portModeNo
 
     buildEncodingChoice();
     const OutputSelection selection = SettingsFile(context.settingsFile).outputSelection();
-    fillPrinterPorts(selection, portModeNow, printerInUse);
+    // Asked off the GUI thread: a print system that does not answer leaves
+    // the ports to choose from, and says so.
+    fillPrinterPorts(selection, portModeNow, printerInUse, printers ? *printers : askPrinters());
     loadEncoding(selection);
     showAddPort(false);
 }
@@ -101,11 +103,8 @@ void Settings::buildEncodingChoice()
 }
 
 void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
-                                const std::optional<QString> &printerInUse)
+                                const std::optional<QString> &printerInUse, const PrinterList &installed)
 {
-    // Asked off the GUI thread: a print system that does not answer leaves
-    // the ports to choose from, and says so.
-    const PrinterList installed = askPrinters();
     const QStringList printers = installed.names;
     const QString defaultPrinter = installed.defaultName;
 

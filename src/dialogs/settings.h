@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printsystem.h"
 #include "shellcontext.h"
 
 #include <QDialog>
@@ -30,9 +31,11 @@ public:
     // `portModeNow`: the mode in use when the file does not say.
     // `printerInUse`: in printer mode, the printer the window's next invoice
     // goes to (empty: none); without it, decided from the file as the window
-    // would at its set-up.
+    // would at its set-up. `printers`: as the window just asked the print
+    // system; without them the dialog asks itself.
     Settings(const ShellContext &context, QWidget *parent, bool portModeNow = false,
-             const std::optional<QString> &printerInUse = std::nullopt);
+             const std::optional<QString> &printerInUse = std::nullopt,
+             const std::optional<PrinterList> &printers = std::nullopt);
     ~Settings() override;
 
     void accept() override;
@@ -45,7 +48,7 @@ private slots:
 private:
     void buildEncodingChoice();
     void fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
-                          const std::optional<QString> &printerInUse);
+                          const std::optional<QString> &printerInUse, const PrinterList &installed);
     void loadEncoding(const OutputSelection &selection);
     void showAddPort(bool visible);
     // The port's code page and table mean nothing to a printer.

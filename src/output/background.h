@@ -56,8 +56,11 @@ void runLater(std::function<T()> work, Receiver *receiver, std::function<void(co
     QPointer<Receiver> target(receiver);
     std::thread([work, target, done] {
         T result = work();
+        QCoreApplication *application = QCoreApplication::instance();
+        if (!application)
+            return; // the program is ending
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [target, done, result] {
                 if (target)
                     done(result);

@@ -344,10 +344,12 @@ void MainWindow::on_webView_unsupportedContent(QNetworkReply *reply)
 
 void MainWindow::on_btnSettings_clicked()
 {
+    // Asked once, for the window and the dialog alike.
+    knownPrinters = askPrinters();
     std::optional<QString> printerInUse;
     if (!useSerialPort)
-        printerInUse = printerForNextInvoice(knownPrinters = askPrinters());
-    auto *dialog = new Settings(context, this, useSerialPort, printerInUse);
+        printerInUse = printerForNextInvoice(knownPrinters);
+    auto *dialog = new Settings(context, this, useSerialPort, printerInUse, knownPrinters);
     dialog->exec();
     // Accepted or not, the output follows what the file says now.
     configureOutput();
