@@ -342,6 +342,8 @@ void Journal::hold(const HeldWrite &write)
 
 bool Journal::writeHeld()
 {
+    if (held.isEmpty())
+        return true;
     while (!held.isEmpty()) {
         HeldWrite &next = held.first();
         if (!next.insert)
