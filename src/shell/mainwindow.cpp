@@ -428,17 +428,15 @@ void MainWindow::configureOutput()
     outputInUse = setup;
     useSerialPort = setup.useSerialPort;
     serialPort = std::make_unique<SerialPort>(setup.portName);
-    requestedPrinter = setup.printerName;
     configuredPrinter.reset();
-    portEncoding = {setup.portEncoding, setup.portCodeTable};
     showOutputInUse();
     if (useSerialPort)
         return;
     // Asked off the GUI thread: a print system that does not answer never
     // keeps the window from coming up.
-    const QString asked = requestedPrinter;
+    const QString asked = outputInUse.printerName;
     runLater<PrinterList, MainWindow>(&askPrintersDirectly, this, [this, asked](const PrinterList &list) {
-        if (asked != requestedPrinter || configuredPrinter)
+        if (asked != outputInUse.printerName || configuredPrinter)
             return; // set up again since, or an invoice has settled it
         knownPrinters = list;
         if (list.answered)
@@ -450,7 +448,7 @@ void MainWindow::configureOutput()
 QString MainWindow::printerAtSetUp(const PrinterList &list) const
 {
     // The printer the settings name, or the default one when it is not installed.
-    return list.names.contains(requestedPrinter) ? requestedPrinter : list.defaultName;
+    return list.names.contains(outputInUse.printerName) ? outputInUse.printerName : list.defaultName;
 }
 
 void MainWindow::showOutputInUse()
@@ -459,7 +457,7 @@ void MainWindow::showOutputInUse()
     if (useSerialPort) {
         shown = serialPort->portName().isEmpty() ? tr("Ispis: port nije zadan") : tr("Ispis: port %1").arg(portTarget());
     } else if (!knownPrinters.answered) {
-        shown = knownPrinters.problem.isEmpty() ? tr("Ispis: pisač %1").arg(requestedPrinter)
+        shown = knownPrinters.problem.isEmpty() ? tr("Ispis: pisač %1").arg(outputInUse.printerName)
                                                 : tr("Ispis: pisač (%1)").arg(knownPrinters.problem);
     } else {
         const QString printerName = printerForNextInvoice(knownPrinters);
@@ -477,10 +475,10 @@ QString MainWindow::printerForNextInvoice(const PrinterList &list)
     // None named: the default one of the moment.
     if (!configuredPrinter && list.answered)
         configuredPrinter = printerAtSetUp(list);
-    if (requestedPrinter.isEmpty())
+    if (outputInUse.printerName.isEmpty())
         return list.defaultName;
-    if (list.names.contains(requestedPrinter))
-        return requestedPrinter;
+    if (list.names.contains(outputInUse.printerName))
+        return outputInUse.printerName;
     return configuredPrinter.value_or(QString());
 }
 
@@ -552,7 +550,7 @@ void MainWindow::outputNow(const Invoice &invoice)
     // The output in use now, for the whole of this invoice.
     const bool portMode = useSerialPort;
     const QString portName = serialPort->portName();
-    const PortEncodingSetting encoding = portEncoding;
+    const PortEncodingSetting encoding{outputInUse.portEncoding, outputInUse.portCodeTable};
     // Looked up now: a printer that was away and is back again is used.
     // A print system that does not answer is asked nothing more.
     const PrinterList printers = portMode ? PrinterList() : askPrinters();
@@ -564,7 +562,7 @@ void MainWindow::outputNow(const Invoice &invoice)
     entry.time = QDateTime::currentDateTimeUtc();
     entry.page = invoice.page.toString(QUrl::RemoveUserInfo);
     entry.mode = QLatin1String(portMode ? JournalEntry::portMode : JournalEntry::printerMode);
-    entry.target = portMode ? portTarget() : printers.answered ? printerName : requestedPrinter;
+    entry.target = portMode ? portTarget() : printers.answered ? printerName : outputInUse.printerName;
     // A receipt stays a receipt on the other kind of output.
     entry.text = invoiceFor(invoice.text, invoice.html, !portMode);
     entry.reprintOf = invoice.reprintOf;
@@ -593,7 +591,7 @@ void MainWindow::outputNow(const Invoice &invoice)
         // The printer the settings name prints without margins; the default
         // one, as it comes.
         const std::unique_ptr<QPrinter> printer =
-            printerName == requestedPrinter
+            printerName == outputInUse.printerName
                 ? makePrinter(printerName)
                 : std::make_unique<QPrinter>(QPrinterInfo::printerInfo(printerName), QPrinter::ScreenResolution);
         const std::unique_ptr<QWebView> view = renderInvoice(entry.text, timeout, printManager);
@@ -617,9 +615,9 @@ void MainWindow::outputNow(const Invoice &invoice)
         if (invoice.reprintOf > 0)
             message = tr("Ponovno ispisan račun „%1”: %2")
                           .arg(invoiceTitle(entry.text, !portMode), entry.target);
-        else if (!portMode && !requestedPrinter.isEmpty() && requestedPrinter != entry.target)
+        else if (!portMode && !outputInUse.printerName.isEmpty() && outputInUse.printerName != entry.target)
             message = tr("Račun ispisan na zadanom pisaču %1 jer pisač %2 nije instaliran.")
-                          .arg(entry.target, requestedPrinter);
+                          .arg(entry.target, outputInUse.printerName);
         statusBar()->showMessage(message, 8000);
         if (waiting != failedInvoices.end())
             failedInvoices.erase(waiting);

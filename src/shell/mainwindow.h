@@ -112,15 +112,15 @@ private:
     QLabel *lblOutput = nullptr; // the output in use, always in view
     JSConnector *jsConnector = nullptr;
     bool useSerialPort = false; // printer mode until the settings say otherwise
-    // The printer the settings name (empty for the default). It is looked up
-    // for each invoice, so that one that was away is used again once it is back.
-    QString requestedPrinter;
-    // What the output set-up found for it: that printer, or the default one
-    // when it was not installed then (empty when there was none either).
-    std::optional<QString> configuredPrinter; // none until the print system has answered once
+    // What the settings chose when the output was last set up. Its printer
+    // (empty for the default) is looked up for each invoice, so that one that
+    // was away is used again once it is back.
+    OutputSetup outputInUse;
+    // What the set-up found for that printer: itself, or the default one when
+    // it was not installed then (empty when there was none either); none
+    // until the print system has answered once.
+    std::optional<QString> configuredPrinter;
     PrinterList knownPrinters; // as the print system last answered, for what the window shows
-    PortEncodingSetting portEncoding;
-    OutputSetup outputInUse; // what the settings chose when the output was last set up
 
     std::unique_ptr<Journal> journal;
     QTimer heldJournalTimer; // writes what the journal holds while another program locks it
