@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,6 +38,7 @@ private slots:
 
     void survivesRestart();
     void damagedFileMovedAside();
+    void journalOfAnEarlierVersion();
     void linkNeverWrittenThrough_data();
     void linkNeverWrittenThrough();
     void keeps_data();
@@ -84,6 +87,40 @@ void TestJournal::damagedFileMovedAside()
     const QStringList aside = QDir().entryList({journalFile + QStringLiteral(".damaged-*")});
     QCOMPARE(aside.size(), 1);
     QCOMPARE(readFile(aside.first()), garbage);
+}
+
+void TestJournal::journalOfAnEarlierVersion()
+{
+    // As the previous version wrote it: no kind of failure.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier"));
+        db.setDatabaseName(journalFile);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral(
+            "CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, time_ms INTEGER NOT NULL,"
+            " page TEXT NOT NULL, mode TEXT NOT NULL, target TEXT NOT NULL, text TEXT NOT NULL,"
+            " outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', job_id INTEGER NOT NULL DEFAULT 0,"
+            " reprint_of INTEGER NOT NULL DEFAULT 0)")));
+        QVERIFY(query.exec(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome) "
+                                          "VALUES (1, 'p', 'port', 'COM1', 'stari račun', 'printed')")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+
+    {
+        Journal reader(journalFile, Journal::ReadOnly); // --journal, while the old shell still runs
+        QVERIFY(reader.open());
+        QCOMPARE(reader.latest(5).size(), 1);
+    }
+    Journal journal(journalFile);
+    QVERIFY(journal.open());
+    const qint64 id = journal.begin(entryFor(QStringLiteral("novi račun")));
+    QVERIFY(journal.finish(id, false, QStringLiteral("nema porta"), 0, QStringLiteral("setting")));
+    const QList<JournalEntry> entries = journal.latest(5);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).kind, QStringLiteral("setting"));
+    QCOMPARE(entries.at(1).text, QStringLiteral("stari račun"));
 }
 
 void TestJournal::linkNeverWrittenThrough_data()

@@ -211,20 +211,23 @@ void TestPortOutput::portCannotBeOpened_data()
 {
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<bool>("holdPty");
+    QTest::addColumn<QString>("kind"); // what the journal keeps
 
-    QTest::newRow("no such device") << QByteArray("useSerialPort=true\nprinterPort=/nonexistent/ttyX\n") << false;
+    QTest::newRow("no such device") << QByteArray("useSerialPort=true\nprinterPort=/nonexistent/ttyX\n") << false
+                                    << "device";
     QTest::newRow("no such device in an existing folder")
-        << QByteArray("useSerialPort=true\nprinterPort=%DIR%/lp9\n") << false;
-    QTest::newRow("port name absent") << QByteArray("useSerialPort=true\n") << false;
-    QTest::newRow("port name empty") << QByteArray("useSerialPort=true\nprinterPort=\n") << false;
+        << QByteArray("useSerialPort=true\nprinterPort=%DIR%/lp9\n") << false << "device";
+    QTest::newRow("port name absent") << QByteArray("useSerialPort=true\n") << false << "setting";
+    QTest::newRow("port name empty") << QByteArray("useSerialPort=true\nprinterPort=\n") << false << "setting";
     QTest::newRow("held by another program")
-        << QByteArray("useSerialPort=true\nprinterPort=%PTY%\n") << true;
+        << QByteArray("useSerialPort=true\nprinterPort=%PTY%\n") << true << "device";
 }
 
 void TestPortOutput::portCannotBeOpened()
 {
     QFETCH(QByteArray, settings);
     QFETCH(bool, holdPty);
+    QFETCH(QString, kind);
 
     SerialPort other(pty->slavePath());
     if (holdPty)
@@ -239,6 +242,7 @@ void TestPortOutput::portCannotBeOpened()
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());
     QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(journal.latest(1).first().kind, kind);
     other.close();
     QCOMPARE(pty->read(), QByteArray());
     QVERIFY(!QFile::exists(workDir->filePath(QStringLiteral("lp9")))); // nothing made up in its place
@@ -330,12 +334,13 @@ void TestPortOutput::printSystemThatNeverAnswers()
     QVERIFY(opened); // the page came up, and its invoice was tried
     const qint64 took = clock.elapsed();
     QVERIFY2(took < 60000, qPrintable(QString::number(took)));
-    QVERIFY2(failure().contains(QStringLiteral("ne odgovara")), qPrintable(failure()));
+    QVERIFY2(!failure().isEmpty(), "the failure bar did not come up");
     // The window went on with its events all the while.
     QVERIFY2(ticks > took / 50 / 2, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(took)));
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());
     QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(journal.latest(1).first().kind, QStringLiteral("print-system"));
 }
 
 void TestPortOutput::settingsDialogRebuildsOutput_data()
@@ -497,7 +502,7 @@ void TestPortOutput::closingDuringALongWrite()
     QVERIFY(journal.open());
     const JournalEntry entry = journal.latest(1).first();
     QCOMPARE(entry.outcome, QLatin1String(JournalEntry::failed));
-    QVERIFY2(entry.reason.contains(QStringLiteral("prekinut")), qPrintable(entry.reason));
+    QCOMPARE(entry.kind, QStringLiteral("stopped"));
 }
 
 void TestPortOutput::portNamesStayPorts_data()
@@ -687,10 +692,10 @@ void TestPortOutput::loneSurrogateRefused()
                             "</script></body></html>";
     QVERIFY(openWindow(page, "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
     QCOMPARE(pty->read(), QByteArray());
-    QVERIFY2(failure().contains(QStringLiteral("surogat")), qPrintable(failure()));
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());
     QCOMPARE(journal.latest(1).first().outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(journal.latest(1).first().kind, QStringLiteral("invoice"));
 }
 
 void TestPortOutput::lockedJournalHoldsNothingBack()

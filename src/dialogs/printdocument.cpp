@@ -29,20 +29,21 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     if (!printSystemTakesDocuments()) {
         paint(printer);
         if (printer.printerState() == QPrinter::Error)
-            return OutputResult::failed(QStringLiteral("pisač %1 je odbio ispis").arg(name));
+            return OutputResult::failed(OutputResult::Printer, QStringLiteral("pisač %1 je odbio ispis").arg(name));
         return OutputResult::ok();
     }
 
     // Asked first, so that a printer gone, stopped or refusing is named; the
     // job then goes as a file of our own, so that a refusal is seen too.
-    const QString problem = runInBackground<QString>([name] { return printerProblem(name); },
-                                                     printSystemTimeoutMs + 2000,
-                                                     QStringLiteral("sustav za ispis ne odgovara"));
-    if (!problem.isEmpty())
-        return OutputResult::failed(problem);
+    const OutputResult ready = runInBackground<OutputResult>(
+        [name] { return printerProblem(name); }, printSystemTimeoutMs + 2000,
+        OutputResult::failed(OutputResult::PrintSystem, QStringLiteral("sustav za ispis ne odgovara")));
+    if (!ready.done)
+        return ready;
     QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
     if (!pdf.open())
-        return OutputResult::failed(QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
+        return OutputResult::failed(OutputResult::Local,
+                                    QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
                                         .arg(fileProblem(pdf)));
     pdf.close();
     QPrinter file(QPrinter::HighResolution);
@@ -55,7 +56,8 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     const QString pdfPath = pdf.fileName();
     PrintJob late;
     late.problem = QStringLiteral("pisač %1 nije dobio posao: sustav za ispis ne odgovara").arg(name);
+    late.failure = OutputResult::PrintSystem;
     const PrintJob job = runInBackground<PrintJob>([name, pdfPath, title] { return submitDocument(name, pdfPath, title); },
                                                    printSystemTimeoutMs + 2000, late);
-    return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.problem);
+    return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
 }

@@ -257,9 +257,9 @@ void Settings::testPrint()
         // A printer gone since the list was made is not replaced by the default one.
         const PrinterList installed = askPrinters();
         if (!installed.answered) {
-            result = OutputResult::failed(installed.problem);
+            result = OutputResult::failed(OutputResult::PrintSystem, installed.problem);
         } else if (!installed.names.contains(choice->printerPort)) {
-            result = OutputResult::failed(tr("pisač %1 nije instaliran").arg(choice->printerPort));
+            result = OutputResult::failed(OutputResult::Printer, tr("pisač %1 nije instaliran").arg(choice->printerPort));
         } else {
             QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
             QTextDocument document;

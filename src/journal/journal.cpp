@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTextStream>
 #include <QVariant>
 
@@ -33,6 +34,7 @@ JournalEntry entryFrom(const QSqlQuery &query)
     entry.reason = query.value(7).toString();
     entry.jobId = query.value(8).toLongLong();
     entry.reprintOf = query.value(9).toLongLong();
+    entry.kind = query.value(10).toString();
     return entry;
 }
 
@@ -71,7 +73,9 @@ QString text(const QString &value)
 // The database and the files SQLite keeps beside it.
 const char *const sideFiles[] = {"", "-wal", "-shm", "-journal"};
 
-const char columns[] = "id, time_ms, page, mode, target, text, outcome, reason, job_id, reprint_of";
+const char columns[] = "id, time_ms, page, mode, target, text, outcome, reason, job_id, reprint_of, kind";
+// A journal an earlier version wrote, read without changing it, has no kind.
+const char columnsWithoutKind[] = "id, time_ms, page, mode, target, text, outcome, reason, job_id, reprint_of, ''";
 
 } // namespace
 
@@ -159,8 +163,12 @@ bool Journal::prepareSchema()
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     if (access == ReadOnly) {
         // Reading a garbage file fails here, without touching it.
-        if (query.exec(QStringLiteral("SELECT count(*) FROM entries")))
+        if (query.exec(QStringLiteral("SELECT count(*) FROM entries"))) {
+            hasKind = QSqlDatabase::database(connectionName, false)
+                          .record(QStringLiteral("entries"))
+                          .contains(QStringLiteral("kind"));
             return true;
+        }
         noteFailure(sqlProblem(query.lastError()));
         return false;
     }
@@ -183,6 +191,12 @@ bool Journal::prepareSchema()
             noteFailure(sqlProblem(query.lastError()));
             return false;
         }
+    }
+    // A journal from before the kind of a failure was kept gets the column.
+    if (!QSqlDatabase::database(connectionName, false).record(QStringLiteral("entries")).contains(QStringLiteral("kind"))
+        && !query.exec(QStringLiteral("ALTER TABLE entries ADD COLUMN kind TEXT NOT NULL DEFAULT ''"))) {
+        noteFailure(sqlProblem(query.lastError()));
+        return false;
     }
     return true;
 }
@@ -256,7 +270,7 @@ qint64 Journal::insert(const JournalEntry &entry, const QString &outcome)
     return 0;
 }
 
-bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobId)
+bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobId, const QString &kind)
 {
     if (!usable || id == 0)
         return false;
@@ -265,6 +279,7 @@ bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobI
     write.entry.id = localIds.value(id, id);
     write.entry.outcome = QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed);
     write.entry.reason = printed ? QString() : reason;
+    write.entry.kind = printed ? QString() : kind;
     write.entry.jobId = jobId;
     if (write.entry.id < 0) {
         // Its entry still waits: the outcome goes with it.
@@ -272,6 +287,7 @@ bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobI
             if (waiting.insert && waiting.entry.id == write.entry.id) {
                 waiting.entry.outcome = write.entry.outcome;
                 waiting.entry.reason = write.entry.reason;
+                waiting.entry.kind = write.entry.kind;
                 waiting.entry.jobId = jobId;
                 return true;
             }
@@ -300,7 +316,7 @@ Journal::WriteResult Journal::writeNow(HeldWrite &write)
     const JournalEntry &entry = write.entry;
     if (write.insert) {
         query.prepare(QStringLiteral("INSERT INTO entries (time_ms, page, mode, target, text, outcome, reason, job_id, "
-                                     "reprint_of) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                     "reprint_of, kind) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         query.addBindValue(entry.time.toMSecsSinceEpoch());
         query.addBindValue(text(entry.page));
         query.addBindValue(text(entry.mode));
@@ -310,11 +326,13 @@ Journal::WriteResult Journal::writeNow(HeldWrite &write)
         query.addBindValue(text(entry.reason));
         query.addBindValue(entry.jobId);
         query.addBindValue(localIds.value(entry.reprintOf, entry.reprintOf));
+        query.addBindValue(text(entry.kind));
     } else {
-        query.prepare(QStringLiteral("UPDATE entries SET outcome = ?, reason = ?, job_id = ? WHERE id = ?"));
+        query.prepare(QStringLiteral("UPDATE entries SET outcome = ?, reason = ?, job_id = ?, kind = ? WHERE id = ?"));
         query.addBindValue(entry.outcome);
         query.addBindValue(text(entry.reason));
         query.addBindValue(entry.jobId);
+        query.addBindValue(text(entry.kind));
         query.addBindValue(entry.id);
     }
     if (query.exec()) {
@@ -373,7 +391,8 @@ QList<JournalEntry> Journal::latest(int count) const
     count -= entries.size();
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM entries ORDER BY id DESC LIMIT ?").arg(QLatin1String(columns)));
+    query.prepare(QStringLiteral("SELECT %1 FROM entries ORDER BY id DESC LIMIT ?")
+                      .arg(QLatin1String(hasKind ? columns : columnsWithoutKind)));
     query.addBindValue(count);
     if (query.exec()) {
         while (query.next())
@@ -393,7 +412,7 @@ std::optional<JournalEntry> Journal::latestIssued() const
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM entries WHERE reprint_of = 0 AND outcome <> ? ORDER BY id DESC LIMIT 1")
-                      .arg(QLatin1String(columns)));
+                      .arg(QLatin1String(hasKind ? columns : columnsWithoutKind)));
     query.addBindValue(QString::fromLatin1(JournalEntry::skipped));
     if (query.exec() && query.next())
         return entryFrom(query);

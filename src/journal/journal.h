@@ -17,7 +17,8 @@ struct JournalEntry
     QString target; // the printer's name, or "port (device path)"
     QString text;   // the invoice as the page left it
     QString outcome = QString::fromLatin1(pending);
-    QString reason; // why it failed
+    QString reason; // why it failed, in words
+    QString kind;   // what stood in the way: "device", "printer", "print-system", ...; empty when nothing did
     qint64 jobId = 0;     // the print system's job, when known
     qint64 reprintOf = 0; // the entry this one printed again
 
@@ -68,7 +69,7 @@ public:
     // a negative id stands for it; it is written, in order, by writeHeld.
     qint64 begin(const JournalEntry &entry);
     // Completes an entry with its outcome (held as well while locked).
-    bool finish(qint64 id, bool printed, const QString &reason, qint64 jobId = 0);
+    bool finish(qint64 id, bool printed, const QString &reason, qint64 jobId = 0, const QString &kind = QString());
 
     // Whether writes wait for the file's lock to go.
     bool hasHeld() const { return !held.isEmpty(); }
@@ -114,6 +115,7 @@ private:
     bool usable = false;
     QString problem;
     bool problemTaken = false;
+    bool hasKind = true; // false for a journal of an earlier version, read only
     QList<HeldWrite> held;
     qint64 lastLocalId = 0;           // the ids held entries go by
     QHash<qint64, qint64> localIds;   // a held entry's id, and the id it got once written

@@ -12,7 +12,7 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
 {
     const PortBytes bytes = portBytes(text, encoding.encoding, encoding.codeTable);
     if (!bytes.ok())
-        return OutputResult::failed(bytes.problem);
+        return OutputResult::failed(OutputResult::Setting, bytes.problem);
     if (bytes.replaced > 0)
         qWarning().noquote() << QStringLiteral("Kodna stranica %1 nema %2 znak(ova) računa; ispisani su kao '?'")
                                     .arg(encoding.encoding)
@@ -20,8 +20,8 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
 
     if (!port.open()) {
         if (port.portName().isEmpty())
-            return OutputResult::failed(QStringLiteral("u postavkama nije zadan port"));
-        return OutputResult::failed(QStringLiteral("port %1 se ne može otvoriti (%2)")
+            return OutputResult::failed(OutputResult::Setting, QStringLiteral("u postavkama nije zadan port"));
+        return OutputResult::failed(OutputResult::Device, QStringLiteral("port %1 se ne može otvoriti (%2)")
                                         .arg(port.portName(), port.errorString()));
     }
 
@@ -35,7 +35,8 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     port.close();
 
     if (!written)
-        return OutputResult::failed(QStringLiteral("upis na port %1 nije uspio (%2)").arg(port.portName(), writeError));
+        return OutputResult::failed(stop && *stop ? OutputResult::Stopped : OutputResult::Device,
+                                    QStringLiteral("upis na port %1 nije uspio (%2)").arg(port.portName(), writeError));
     return OutputResult::ok();
 }
 

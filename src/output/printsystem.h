@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outputresult.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,15 +30,16 @@ struct PrinterList
 // Qt's own list is the one to use.
 PrinterList installedPrinters(int timeoutMs = printSystemTimeoutMs);
 
-// Why the printer would not print a job now (removed, stopped, refusing
-// jobs, or the print system not answering); empty when it would, or when
-// this platform cannot tell.
-QString printerProblem(const QString &printerName, int timeoutMs = printSystemTimeoutMs);
+// Whether the printer would print a job now: failed (Printer) when it was
+// removed, is stopped or refuses jobs, (PrintSystem) when the print system
+// cannot be asked; ok when it would, or when this platform cannot tell.
+OutputResult printerProblem(const QString &printerName, int timeoutMs = printSystemTimeoutMs);
 
 struct PrintJob
 {
     qint64 id = 0;   // the print system's job id; 0 when it was refused
     QString problem; // why, when refused
+    OutputResult::Failure failure = OutputResult::Printer;
 };
 
 // Hands the PDF file to the printer as one job.

@@ -87,11 +87,11 @@ PrinterList installedPrinters(int timeoutMs)
     return list;
 }
 
-QString printerProblem(const QString &printerName, int timeoutMs)
+OutputResult printerProblem(const QString &printerName, int timeoutMs)
 {
     Connection connection(timeoutMs);
     if (!connection.http)
-        return notReached;
+        return OutputResult::failed(OutputResult::PrintSystem, notReached);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
                      printerName.toUtf8().constData());
@@ -104,22 +104,23 @@ QString printerProblem(const QString &printerName, int timeoutMs)
     const ipp_status_t status = cupsLastError();
     if (status == IPP_STATUS_ERROR_NOT_FOUND) {
         ippDelete(response);
-        return QStringLiteral("pisač %1 više nije instaliran").arg(printerName);
+        return OutputResult::failed(OutputResult::Printer, QStringLiteral("pisač %1 više nije instaliran").arg(printerName));
     }
     if (!response || status > IPP_STATUS_OK_CONFLICTING) {
         ippDelete(response);
-        return QStringLiteral("sustav za ispis nije dostupan: %1").arg(lastError());
+        return OutputResult::failed(OutputResult::PrintSystem,
+                                    QStringLiteral("sustav za ispis nije dostupan: %1").arg(lastError()));
     }
 
-    QString problem;
+    OutputResult result = OutputResult::ok();
     ipp_attribute_t *state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
     ipp_attribute_t *accepting = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
     if (state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED)
-        problem = QStringLiteral("pisač %1 je zaustavljen").arg(printerName);
+        result = OutputResult::failed(OutputResult::Printer, QStringLiteral("pisač %1 je zaustavljen").arg(printerName));
     else if (accepting && !ippGetBoolean(accepting, 0))
-        problem = QStringLiteral("pisač %1 ne prima poslove").arg(printerName);
+        result = OutputResult::failed(OutputResult::Printer, QStringLiteral("pisač %1 ne prima poslove").arg(printerName));
     ippDelete(response);
-    return problem;
+    return result;
 }
 
 PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title, int timeoutMs)
@@ -128,6 +129,7 @@ PrintJob submitDocument(const QString &printerName, const QString &pdfPath, cons
     Connection connection(timeoutMs);
     if (!connection.http) {
         job.problem = QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, notReached);
+        job.failure = OutputResult::PrintSystem;
         return job;
     }
     job.id = cupsPrintFile2(connection.http, printerName.toUtf8().constData(), pdfPath.toLocal8Bit().constData(),

@@ -11,12 +11,12 @@ PrinterList installedPrinters(int)
     return PrinterList(); // the spooler is local: Qt's own list
 }
 
-QString printerProblem(const QString &, int)
+OutputResult printerProblem(const QString &, int)
 {
-    return QString();
+    return OutputResult::ok();
 }
 
 PrintJob submitDocument(const QString &, const QString &, const QString &, int)
 {
-    return {0, QStringLiteral("ovaj sustav ne prima dokumente izravno")};
+    return {0, QStringLiteral("ovaj sustav ne prima dokumente izravno"), OutputResult::PrintSystem};
 }

@@ -570,23 +570,25 @@ void MainWindow::outputNow(const Invoice &invoice)
 
     OutputResult result;
     if (stopOutput) {
-        result = OutputResult::failed(tr("ispis je prekinut jer se program zatvarao"));
+        result = OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao"));
     } else if (!invoice.text.isValidUtf16()) {
         // Neither a port nor the journal can take half a character pair as
         // it came; it is not guessed at.
-        result = OutputResult::failed(tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan"));
+        result = OutputResult::failed(OutputResult::Invoice,
+                                      tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan"));
     } else if (portMode) {
         result = writeInvoiceToPortInBackground(portName, entry.text, encoding, &stopOutput);
     } else if (!printers.answered) {
-        result = OutputResult::failed(printers.problem);
+        result = OutputResult::failed(OutputResult::PrintSystem, printers.problem);
     } else if (printerName.isEmpty()) {
-        result = OutputResult::failed(tr("nema dostupnog pisača"));
+        result = OutputResult::failed(OutputResult::Printer, tr("nema dostupnog pisača"));
     } else if (!printers.names.contains(printerName)) {
         // Gone since it was chosen: the print system says why, if it can.
-        const QString problem = runInBackground<QString>([printerName] { return printerProblem(printerName); },
-                                                         printSystemTimeoutMs + 2000,
-                                                         tr("sustav za ispis ne odgovara"));
-        result = OutputResult::failed(problem.isEmpty() ? tr("pisač %1 nije instaliran").arg(printerName) : problem);
+        result = runInBackground<OutputResult>(
+            [printerName] { return printerProblem(printerName); }, printSystemTimeoutMs + 2000,
+            OutputResult::failed(OutputResult::PrintSystem, tr("sustav za ispis ne odgovara")));
+        if (result.done)
+            result = OutputResult::failed(OutputResult::Printer, tr("pisač %1 nije instaliran").arg(printerName));
     } else {
         // The printer the settings name prints without margins; the default
         // one, as it comes.
@@ -597,7 +599,7 @@ void MainWindow::outputNow(const Invoice &invoice)
         const std::unique_ptr<QWebView> view = renderInvoice(entry.text, timeout, printManager);
         result = printInvoice(*view, *printer);
     }
-    journal->finish(id, result.done, result.problem, result.jobId);
+    journal->finish(id, result.done, result.problem, result.jobId, OutputResult::kindName(result.failure));
     showJournalProblem();
 
     // A retry or reprint of an invoice not output settles it, whether the

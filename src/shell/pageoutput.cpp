@@ -75,7 +75,7 @@ std::unique_ptr<QWebView> renderInvoice(const QString &html, int timeoutMs, QNet
 OutputResult printInvoice(QWebView &view, QPrinter &printer)
 {
     if (!printer.isValid() || printer.printerName().isEmpty())
-        return OutputResult::failed(QStringLiteral("nema dostupnog pisača"));
+        return OutputResult::failed(OutputResult::Printer, QStringLiteral("nema dostupnog pisača"));
     return printDocument(
         printer, [&view](QPrinter &target) { view.page()->mainFrame()->print(&target); }, QStringLiteral("Račun"));
 }
