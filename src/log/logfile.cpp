@@ -58,18 +58,20 @@ void LogFile::write(QtMsgType type, const QString &message)
 {
     const QString text = escapedLogText(message);
     QMutexLocker lock(&mutex);
-    if (!lastText.isNull() && type == lastType && text == lastText) {
-        ++(lastLeftOut ? leftOut : repeated);
-        return;
-    }
+    // Counting goes by the minute: in a new one, even the same message is
+    // written again, with its time.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (now - windowStart >= 60000) {
         sayHeldBack();
         windowStart = now;
         linesInWindow = 0;
-    } else {
-        sayRepeats();
+        lastText = QString();
     }
+    if (!lastText.isNull() && type == lastType && text == lastText) {
+        ++(lastLeftOut ? leftOut : repeated);
+        return;
+    }
+    sayRepeats();
     lastType = type;
     lastText = text;
     lastLeftOut = linesInWindow >= linesPerMinute;
