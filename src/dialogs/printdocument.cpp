@@ -19,8 +19,8 @@ PrinterList askPrinters()
         return list;
     }
     PrinterList late;
-    late.problem = QStringLiteral("sustav za ispis ne odgovara");
-    return runInBackground<PrinterList>([] { return installedPrinters(); }, printSystemTimeoutMs + 2000, late);
+    late.problem = printSystemSilent();
+    return runInBackground<PrinterList>([] { return installedPrinters(); }, printSystemWaitMs, late);
 }
 
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title)
@@ -36,8 +36,8 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     // Asked first, so that a printer gone, stopped or refusing is named; the
     // job then goes as a file of our own, so that a refusal is seen too.
     const OutputResult ready = runInBackground<OutputResult>(
-        [name] { return printerProblem(name); }, printSystemTimeoutMs + 2000,
-        OutputResult::failed(OutputResult::PrintSystem, QStringLiteral("sustav za ispis ne odgovara")));
+        [name] { return printerProblem(name); }, printSystemWaitMs,
+        OutputResult::failed(OutputResult::PrintSystem, printSystemSilent()));
     if (!ready.done)
         return ready;
     QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
@@ -55,9 +55,9 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
     paint(file);
     const QString pdfPath = pdf.fileName();
     PrintJob late;
-    late.problem = QStringLiteral("pisač %1 nije dobio posao: sustav za ispis ne odgovara").arg(name);
+    late.problem = QStringLiteral("pisač %1 nije dobio posao: %2").arg(name, printSystemSilent());
     late.failure = OutputResult::PrintSystem;
     const PrintJob job = runInBackground<PrintJob>([name, pdfPath, title] { return submitDocument(name, pdfPath, title); },
-                                                   printSystemTimeoutMs + 2000, late);
+                                                   printSystemWaitMs, late);
     return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
 }

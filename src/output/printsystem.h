@@ -16,6 +16,13 @@ bool printSystemTakesDocuments();
 // Every call below gives up after `timeoutMs` without an answer: a print
 // system that takes the connection and never answers is said as such.
 constexpr int printSystemTimeoutMs = 10000;
+// How long a caller waits for such a call on a thread of its own; past it,
+// the print system is taken not to answer.
+constexpr int printSystemWaitMs = printSystemTimeoutMs + 2000;
+inline QString printSystemSilent()
+{
+    return QStringLiteral("sustav za ispis ne odgovara");
+}
 
 struct PrinterList
 {

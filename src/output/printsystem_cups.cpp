@@ -35,7 +35,7 @@ QString lastError()
     switch (cupsLastError()) {
     case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
     case IPP_STATUS_ERROR_INTERNAL:
-        return QStringLiteral("sustav za ispis ne odgovara");
+        return printSystemSilent();
     case IPP_STATUS_ERROR_FORBIDDEN:
     case IPP_STATUS_ERROR_NOT_AUTHORIZED:
     case IPP_STATUS_ERROR_NOT_AUTHENTICATED:

@@ -55,11 +55,6 @@
 // one name in the working directory.
 static const QLatin1String reportFileName("report.pdf");
 
-static PrinterList askPrintersDirectly()
-{
-    return installedPrinters();
-}
-
 static void initResources()
 {
     // The resource bundle lives in a static library; registering it here keeps
@@ -435,7 +430,7 @@ void MainWindow::configureOutput()
     // Asked off the GUI thread: a print system that does not answer never
     // keeps the window from coming up.
     const QString asked = outputInUse.printerName;
-    runLater<PrinterList, MainWindow>(&askPrintersDirectly, this, [this, asked](const PrinterList &list) {
+    runLater<PrinterList, MainWindow>([] { return installedPrinters(); }, this, [this, asked](const PrinterList &list) {
         if (asked != outputInUse.printerName || configuredPrinter)
             return; // set up again since, or an invoice has settled it
         knownPrinters = list;
@@ -585,8 +580,8 @@ void MainWindow::outputNow(const Invoice &invoice)
     } else if (!printers.names.contains(printerName)) {
         // Gone since it was chosen: the print system says why, if it can.
         result = runInBackground<OutputResult>(
-            [printerName] { return printerProblem(printerName); }, printSystemTimeoutMs + 2000,
-            OutputResult::failed(OutputResult::PrintSystem, tr("sustav za ispis ne odgovara")));
+            [printerName] { return printerProblem(printerName); }, printSystemWaitMs,
+            OutputResult::failed(OutputResult::PrintSystem, printSystemSilent()));
         if (result.done)
             result = OutputResult::failed(OutputResult::Printer, tr("pisač %1 nije instaliran").arg(printerName));
     } else {
