@@ -15,10 +15,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QWebPage>
-#include <QWebView>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,14 +53,14 @@ int spoolFiles(const QString &spool)
 }
 
 // Loads `path` `rounds` times; `done` says when the output has arrived.
-std::vector<double> measure(QWebView *view, const TestServer &server, const QByteArray &path,
+std::vector<double> measure(ShellPage *view, const TestServer &server, const QByteArray &path,
                             const std::function<bool()> &done)
 {
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer timer;
         timer.start();
-        view->setUrl(QUrl(server.url(QString::fromLatin1(path) + QStringLiteral("?n=%1").arg(i))));
+        view->load(QUrl(server.url(QString::fromLatin1(path) + QStringLiteral("?n=%1").arg(i))));
         while (!done())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         times.push_back(timer.nsecsElapsed() / 1e6);
@@ -72,24 +68,21 @@ std::vector<double> measure(QWebView *view, const TestServer &server, const QByt
     return times;
 }
 
-// Loads `path` `rounds` times, timing from the moment the page's document
-// has arrived (the last network event of the load; the load signals come
-// only after the shell's own after-load hook) until `done` says the output
-// has arrived.
-std::vector<double> fromLoadEnd(QWebView *view, const TestServer &server, const QByteArray &path,
+// Loads `path` `rounds` times, timing from the moment the page has loaded
+// and its invoice been taken until `done` says the output has arrived.
+std::vector<double> fromLoadEnd(ShellPage *view, const TestServer &server, const QByteArray &path,
                                 const std::function<bool()> &done)
 {
     QElapsedTimer timer;
     const QMetaObject::Connection ended =
-        QObject::connect(view->page()->networkAccessManager(), &QNetworkAccessManager::finished,
-                         [&timer, path](QNetworkReply *reply) {
-                             if (reply->url().path() == QString::fromLatin1(path))
-                                 timer.start();
-                         });
+        QObject::connect(view, &ShellPage::loadFinished, [&timer, path](const PageLoad &load) {
+            if (load.url.path() == QString::fromLatin1(path))
+                timer.start();
+        });
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         timer.invalidate();
-        view->setUrl(QUrl(server.url(QString::fromLatin1(path) + QStringLiteral("?j=%1").arg(i))));
+        view->load(QUrl(server.url(QString::fromLatin1(path) + QStringLiteral("?j=%1").arg(i))));
         while (!done())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         times.push_back(timer.isValid() ? timer.nsecsElapsed() / 1e6 : -1);
@@ -138,10 +131,10 @@ int main(int argc, char *argv[])
     double loadOnly = 0;
     auto portMode = [&](const ShellContext &shell) {
         auto window = makeMainWindow(shell, loads);
-        auto *view = webViewOf(window.get());
+        auto *view = pageOf(window.get());
         waitForLoads(window.get(), *loads);
         int loadsDone = 0;
-        QObject::connect(view, &QWebView::loadFinished, [&loadsDone] { ++loadsDone; });
+        QObject::connect(view, &ShellPage::loadFinished, [&loadsDone] { ++loadsDone; });
         int loadsSeen = 0;
         auto loaded = [&] {
             if (loadsDone == loadsSeen)
@@ -163,7 +156,7 @@ int main(int argc, char *argv[])
     const QString spool = cups.spoolDirectory();
     writeSettingsFile("[General]\nuseSerialPort=false\nprinterPort=Blagajna\n");
     auto window = makeMainWindow(context, loads);
-    auto *view = webViewOf(window.get());
+    auto *view = pageOf(window.get());
     waitForLoads(window.get(), *loads);
     int jobsSeen = spoolFiles(spool);
     const std::vector<double> printer = measure(view, server, "/invoice", [&] {

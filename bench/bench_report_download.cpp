@@ -3,6 +3,7 @@
 
 #include "benchhelpers.h"
 #include "mainwindow.h"
+#include "shellwindow.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
@@ -10,8 +11,6 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QWebFrame>
-#include <QWebView>
 
 #include <httplib.h>
 
@@ -53,7 +52,7 @@ int main(int argc, char *argv[])
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
 
     MainWindow window(testContext(server.origin()));
-    auto *view = window.findChild<QWebView *>(QStringLiteral("webView"));
+    ShellPage *view = pageOf(&window);
     server.waitForRequests("/accounts/login");
     QElapsedTimer settle;
     settle.start();
@@ -63,7 +62,7 @@ int main(int argc, char *argv[])
     const long before = peakRssKiB();
     QElapsedTimer timer;
     timer.start();
-    view->page()->mainFrame()->evaluateJavaScript(QStringLiteral("JSConnector.downloadReport('/reports/big.pdf')"));
+    pageScript(view, QStringLiteral("JSConnector.downloadReport('/reports/big.pdf')"));
     while (!opened.done)
         app.processEvents(QEventLoop::WaitForMoreEvents, 50);
     const double seconds = timer.nsecsElapsed() / 1e9;

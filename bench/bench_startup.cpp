@@ -6,14 +6,15 @@
 
 #include "benchhelpers.h"
 #include "deployment.h"
+#include "engine.h"
 #include "mainwindow.h"
+#include "shellpage.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWebView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,7 @@ int main(int argc, char *argv[])
     settings.write("[General]\nmainUrl=https://localhost:8443/invoices\nuseSerialPort=true\nprinterPort=/dev/null\n");
     settings.close();
 
+    prepareEngine();
     QApplication app(argc, argv);
     QTimer::singleShot(20000, [] {
         std::fprintf(stderr, "the page did not load within 20 s\n");
@@ -39,8 +41,8 @@ int main(int argc, char *argv[])
     ShellContext context = deploymentContext();
     context.answerReader = QStringLiteral(ANSWER_READER);
     MainWindow window(context);
-    QObject::connect(window.findChild<QWebView *>(), &QWebView::loadFinished, [] {
-        std::printf("%lld %ld\n", QDateTime::currentMSecsSinceEpoch(), peakRssKiB());
+    QObject::connect(window.findChild<ShellPage *>(), &ShellPage::loadFinished, [] {
+        std::printf("%lld %ld\n", QDateTime::currentMSecsSinceEpoch(), peakRssKiBWithChildren());
         std::fflush(stdout);
         std::_Exit(0);
     });

@@ -13,7 +13,6 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QWebView>
 #include <QtTest>
 
 #include <httplib.h>
@@ -157,7 +156,7 @@ void TestInvoicePrinting::nothingToPrint()
 
     QVERIFY(openWindow(invoicePage(text, html), "[General]\nuseSerialPort=false\nprinterPort=Ured\n"));
     QCOMPARE(marker(), QStringLiteral("true"));
-    QCOMPARE(webViewOf(window.get())->title(), QStringLiteral("invoice")); // reading raised no error in the page
+    QCOMPARE(pageOf(window.get())->title(), QStringLiteral("invoice")); // reading raised no error in the page
     QTest::qWait(500);
     QCOMPARE(newJobs().size(), 0);
 }
@@ -250,8 +249,8 @@ void TestInvoicePrinting::printerStopsTakingJobs()
     QVERIFY(broken);
 
     // The next invoice: nothing sent anywhere, the bar says why, the journal too.
-    QSignalSpy loads(webViewOf(window.get()), &QWebView::loadFinished);
-    webViewOf(window.get())->reload();
+    QSignalSpy loads(pageOf(window.get()), &ShellPage::loadFinished);
+    pageOf(window.get())->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QVERIFY2(failureText(window.get()).contains(reason), qPrintable(failureText(window.get())));
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
@@ -276,6 +275,7 @@ void TestInvoicePrinting::printerStopsTakingJobs()
         QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
     }
     QVERIFY(cups.waitForJobs(jobsNow + 1));
+    QVERIFY(waitForOutput(window.get()));
     QCOMPARE(cups.jobs().last().printer, ured);
     QCOMPARE(onDefault(), defaultJobs); // never on another printer
     QCOMPARE(failureText(window.get()), QString());
@@ -292,8 +292,8 @@ void TestInvoicePrinting::printerBackAfterCancel()
     QVERIFY(waitForNewJobs(1));
     const QString ured = QStringLiteral("Ured");
     QVERIFY(cups.removePrinter(ured));
-    QSignalSpy loads(webViewOf(window.get()), &QWebView::loadFinished);
-    webViewOf(window.get())->reload();
+    QSignalSpy loads(pageOf(window.get()), &ShellPage::loadFinished);
+    pageOf(window.get())->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QVERIFY2(failureText(window.get()).contains(ured), qPrintable(failureText(window.get())));
 
@@ -314,9 +314,10 @@ void TestInvoicePrinting::printerBackAfterCancel()
     QVERIFY(cups.addPrinter(ured));
     const int jobsNow = cups.jobs().size();
     loads.clear();
-    webViewOf(window.get())->reload();
+    pageOf(window.get())->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QVERIFY(cups.waitForJobs(jobsNow + 1));
+    QVERIFY(waitForOutput(window.get()));
     QCOMPARE(cups.jobs().last().printer, ured);
     QVERIFY2(window->findChild<QLabel *>(QStringLiteral("lblOutput"))->text().contains(ured),
              qPrintable(window->findChild<QLabel *>(QStringLiteral("lblOutput"))->text()));

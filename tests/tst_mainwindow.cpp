@@ -12,8 +12,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebFrame>
-#include <QWebView>
 #include <QtTest>
 
 #include <httplib.h>
@@ -77,10 +75,10 @@ private:
     }
     QString evaluate(const QString &script) const
     {
-        return webView()->page()->mainFrame()->evaluateJavaScript(script).toString();
+        return pageScript(webPage(), script).toString();
     }
-    QString pageText() const { return webView()->page()->mainFrame()->toPlainText(); }
-    QWebView *webView() const { return webViewOf(window.get()); }
+    QString pageText() const { return ::pageText(webPage()); }
+    ShellPage *webPage() const { return pageOf(window.get()); }
     QProgressBar *progressBar() const { return window->findChild<QProgressBar *>(QStringLiteral("progressBar")); }
 
     TestServer service;
@@ -152,11 +150,11 @@ void TestMainWindow::bridgeOnlyForTheService()
 
     // a navigation on the same site, then a link to another site that leaves
     // an invoice, then a reload there
-    webView()->setUrl(QUrl(service.url(QStringLiteral("/next"))));
+    webPage()->load(QUrl(service.url(QStringLiteral("/next"))));
     QVERIFY(service.waitForRequests("/seen", 2));
-    webView()->setUrl(QUrl(otherSite.url(QStringLiteral("/elsewhere"))));
+    webPage()->load(QUrl(otherSite.url(QStringLiteral("/elsewhere"))));
     QVERIFY(otherSite.waitForRequests("/seen", 1));
-    webView()->reload();
+    webPage()->reload();
     QVERIFY(otherSite.waitForRequests("/seen", 2));
     QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("stranica nije sa servisa")), 2, 5000);
 
@@ -234,7 +232,7 @@ void TestMainWindow::noFirstUseElsewhere()
     } else {
         window = newWindow();
         QVERIFY(service.waitForRequests("/seen"));
-        webView()->load(QUrl(impostor.url(QStringLiteral("/accounts/login"))));
+        webPage()->load(QUrl(impostor.url(QStringLiteral("/accounts/login"))));
     }
     QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("ne potvrđuje ni sustav")), 10000);
     QVERIFY2(pageText().contains(QStringLiteral("127.0.0.1:%1").arg(impostor.port())), qPrintable(pageText()));
@@ -256,14 +254,14 @@ void TestMainWindow::progressBarFollowsLoads()
 
     window = newWindow();
     window->show();
-    QSignalSpy finished(webView(), &QWebView::loadFinished);
+    QSignalSpy finished(webPage(), &ShellPage::loadFinished);
     QVERIFY(service.waitForRequests("/slow"));
     QTRY_VERIFY(!progressBar()->isHidden());
     QVERIFY(progressBar()->isVisible());
 
     release = true;
     QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.last().at(0).toBool(), true);
+    QCOMPARE(finished.last().at(0).value<PageLoad>().ok, true);
     QVERIFY(progressBar()->isHidden());
 
     // a load that fails: nothing listens on the stopped server's port
@@ -271,11 +269,11 @@ void TestMainWindow::progressBarFollowsLoads()
     QVERIFY(gone.start());
     const QUrl deadUrl(gone.url(QStringLiteral("/")));
     gone.stop();
-    QSignalSpy started(webView(), &QWebView::loadStarted);
-    webView()->setUrl(deadUrl);
+    QSignalSpy started(webPage(), &ShellPage::loadStarted);
+    webPage()->load(deadUrl);
     QVERIFY(finished.wait(10000));
     QCOMPARE(started.count(), 1);
-    QCOMPARE(finished.last().at(0).toBool(), false);
+    QCOMPARE(finished.last().at(0).value<PageLoad>().ok, false);
     QVERIFY(progressBar()->isHidden());
 }
 
@@ -296,7 +294,7 @@ void TestMainWindow::noContextMenu()
     });
     closer.start(20);
 
-    QWidget *target = webView();
+    QWidget *target = webPage()->view();
     const QPoint pos(20, 20);
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
     QApplication::sendEvent(target, &event);
@@ -417,13 +415,13 @@ void TestMainWindow::foreignPageFailsWithoutTrapping()
     window = newWindowWith(context);
     QVERIFY(service.waitForRequests("/seen"));
 
-    webView()->load(dead);
+    webPage()->load(dead);
     QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
     QVERIFY2(!pageText().contains(QStringLiteral("Servis")), qPrintable(pageText()));
     QVERIFY2(pageText().contains(QStringLiteral("localhost")), qPrintable(pageText()));
     QCOMPARE(QUrl(evaluate(QStringLiteral("document.getElementById('back').href"))),
              QUrl(service.url(QStringLiteral("/accounts/login"))));
-    QSignalSpy loads(webView(), &QWebView::loadStarted);
+    QSignalSpy loads(webPage(), &ShellPage::loadStarted);
     QTest::qWait(1000); // over three retry intervals
     QCOMPARE(loads.count(), 0);
 }

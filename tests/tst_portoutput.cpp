@@ -20,8 +20,6 @@
 #include <QTcpServer>
 #include <QTableWidget>
 #include <QTimer>
-#include <QWebFrame>
-#include <QWebView>
 #include <QtTest>
 
 #include <httplib.h>
@@ -78,7 +76,7 @@ private slots:
 private:
     // Opens the window on `page` with the given settings and waits for the load.
     bool openWindow(const QByteArray &page, const QByteArray &settings, bool expectSuccess = true);
-    QWebView *webView() const { return webViewOf(window.get()); }
+    ShellPage *webPage() const { return pageOf(window.get()); }
     QString marker() const { return shellMarker(window.get()); }
     QString statusMessage() const { return window->statusBar()->currentMessage(); }
     // What the failure bar says; empty while it is hidden.
@@ -196,7 +194,7 @@ void TestPortOutput::nothingToWrite()
     QCOMPARE(pty->read(), QByteArray());
     QCOMPARE(marker(), QStringLiteral("true"));
     QCOMPARE(failure(), QString());
-    QCOMPARE(webView()->title(), QStringLiteral("invoice")); // reading raised no error in the page
+    QCOMPARE(webPage()->title(), QStringLiteral("invoice")); // reading raised no error in the page
 }
 
 void TestPortOutput::pageWithoutMarker()
@@ -284,7 +282,7 @@ void TestPortOutput::displayStringWritesNothing()
     QVERIFY(openWindow(invoicePage(QStringLiteral("jednom"), QString()),
                        "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
     QCOMPARE(pty->read(), QByteArray("jednom"));
-    webView()->page()->mainFrame()->evaluateJavaScript(QStringLiteral("JSConnector.displayString('poruka')"));
+    pageScript(webPage(), QStringLiteral("JSConnector.displayString('poruka')"));
     QCOMPARE(pty->read(), QByteArray());
     QCOMPARE(failure(), QString());
 }
@@ -375,12 +373,12 @@ void TestPortOutput::settingsDialogRebuildsOutput()
             QTest::mouseClick(box->button(QDialogButtonBox::Cancel), Qt::LeftButton);
         }
     });
-    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
     QVERIFY(sawDialog);
     QCOMPARE(readFile(QStringLiteral("settings.ini")), edited);
 
-    webView()->reload();
+    webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QCOMPARE(first.read(), QByteArray());
     if (toSecondPort) {
@@ -400,8 +398,8 @@ void TestPortOutput::portVanishes()
     QCOMPARE(pty->read(), QByteArray("prvi"));
 
     pty.reset(); // the printer's cable is pulled
-    QSignalSpy loads(webView(), &QWebView::loadFinished);
-    webView()->reload();
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
+    webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QVERIFY2(failure().contains(path), qPrintable(failure()));
 
@@ -581,6 +579,7 @@ void TestPortOutput::recentInvoicesReprint()
         dialog->close();
     });
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRecent")), Qt::LeftButton);
+    QVERIFY(waitForOutput(window.get()));
     QCOMPARE(listed, QStringLiteral("1 Račun 12")); // its first line
     QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
 
@@ -611,8 +610,8 @@ void TestPortOutput::comebackPrintsNothingTwice()
     // Down, the cashier presses F5, and the service comes back by itself.
     const int port = own.port();
     own.stop();
-    QSignalSpy loads(webView(), &QWebView::loadFinished);
-    webView()->reload();
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
+    webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads, 2)); // the page that failed, and the shell's own
     QVERIFY(own.start(port));
     QTRY_VERIFY_WITH_TIMEOUT(journal.latest(1).first().id != printed, 10000);
@@ -626,7 +625,7 @@ void TestPortOutput::comebackPrintsNothingTwice()
     own.html("/accounts/login", invoicePage(QStringLiteral("Račun 32\n"), QString()));
     own.stop();
     loads.clear();
-    webView()->reload();
+    webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads, 2));
     QVERIFY(own.start(port));
     QTRY_VERIFY_WITH_TIMEOUT(journal.latest(1).first().outcome == QLatin1String(JournalEntry::printed), 10000);
@@ -643,13 +642,14 @@ void TestPortOutput::retryOutputsEveryWaitingInvoice()
     service.html("/accounts/login", invoicePage(QStringLiteral("Račun A\n"), QString()));
     QVERIFY(openMainWindow(window, context));
     service.html("/accounts/login", invoicePage(QStringLiteral("Račun B\n"), QString()));
-    QSignalSpy loads(webView(), &QWebView::loadFinished);
-    webView()->reload();
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
+    webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads));
     QVERIFY2(failure().contains(QStringLiteral("uređaj ne postoji")), qPrintable(failure()));
 
     QVERIFY(QFile::link(pty->slavePath(), device));
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
+    QVERIFY(waitForOutput(window.get()));
     QCOMPARE(pty->read(), QStringLiteral("Račun A\nRačun B\n").toUtf8()); // one click, in order
     QCOMPARE(failure(), QString());
 }
@@ -673,6 +673,7 @@ void TestPortOutput::htmlReprintedToPortAsText()
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     for (int reprint = 0; reprint < 2; ++reprint) {
         QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(waitForOutput(window.get()));
         QCOMPARE(pty->read(), QStringLiteral("Račun 44\nKava 2,00\n").toUtf8());
         QVERIFY2(statusMessage().contains(QStringLiteral("Račun 44")), qPrintable(statusMessage()));
     }
@@ -710,10 +711,10 @@ void TestPortOutput::lockedJournalHoldsNothingBack()
                                                       QStringLiteral("8000")});
     QVERIFY2(holder.waitForReadyRead(5000) && holder.readAll().startsWith("locked"),
              qPrintable(QStringLiteral("the lock holder said nothing: %1").arg(holder.errorString())));
-    QSignalSpy loads(webView(), &QWebView::loadFinished);
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
     for (int i = 2; i <= 3; ++i) {
         service.html("/accounts/login", invoicePage(QStringLiteral("Račun L%1\n").arg(i), QString()));
-        webView()->reload();
+        webPage()->reload();
         QVERIFY(waitForLoads(window.get(), loads, i - 1));
         QCOMPARE(pty->read(100), QStringLiteral("Račun L%1\n").arg(i).toUtf8());
     }

@@ -5,8 +5,6 @@
 #include <QDesktopServices>
 #include <QScopeGuard>
 #include <QStatusBar>
-#include <QWebFrame>
-#include <QWebView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,7 +67,7 @@ private:
     void openWindowWith(const ShellContext &context);
     void callPage(const QString &script);
     QString reportPath() const { return workDir->filePath(QStringLiteral("report.pdf")); }
-    QWebView *webView() const { return webViewOf(window.get()); }
+    ShellPage *webPage() const { return pageOf(window.get()); }
 
     TestServer service;
     TestServer otherSite;
@@ -118,7 +116,7 @@ void TestReports::openWindowWith(const ShellContext &context)
 
 void TestReports::callPage(const QString &script)
 {
-    webView()->page()->mainFrame()->evaluateJavaScript(script);
+    pageScript(webPage(), script);
 }
 
 void TestReports::fetchesServiceOriginAndPath_data()
@@ -167,7 +165,7 @@ void TestReports::leavesPageCookiesBehind()
     openWindow("[General]\nmainUrl=" + service.url(QStringLiteral("/login-with-cookie")).toLatin1() + "\n");
 
     // the page itself does carry the cookie
-    webView()->setUrl(QUrl(service.url(QStringLiteral("/after-login"))));
+    webPage()->load(QUrl(service.url(QStringLiteral("/after-login"))));
     QVERIFY(service.waitForRequests("/after-login"));
     QCOMPARE(service.requestsTo("/after-login").first().header("cookie"), QByteArray("session=secret"));
 
@@ -292,7 +290,7 @@ void TestReports::unsupportedContentSaved()
     const QByteArray archive("PK\x03\x04 an archive body", 22);
     service.content("/files/archive.zip", archive, "application/zip");
     openWindow();
-    const QUrl before = webView()->url();
+    const QUrl before = webPage()->url();
 
     callPage(QStringLiteral("document.getElementById('archive').click()"));
     QTRY_COMPARE_WITH_TIMEOUT(desktop.opened.size(), 1, 10000);
@@ -300,8 +298,8 @@ void TestReports::unsupportedContentSaved()
     QCOMPARE(readFile(reportPath()), archive);
 
     QTest::qWait(200);
-    QCOMPARE(webView()->url(), before);
-    QVERIFY(webView()->page()->mainFrame()->toHtml().contains(QStringLiteral("login page")));
+    QCOMPARE(webPage()->url(), before);
+    QVERIFY(pageHtml(webPage()).contains(QStringLiteral("login page")));
 }
 
 void TestReports::twoReportsInFlight()

@@ -1,5 +1,6 @@
 #include "buildconfig.h"
 #include "deployment.h"
+#include "engine.h"
 #include "journal.h"
 #include "logfile.h"
 #include "mainwindow.h"
@@ -7,6 +8,7 @@
 #include "translation.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QTextStream>
 
@@ -21,17 +23,26 @@ QString tr(const char *text)
     return QCoreApplication::translate("main", text);
 }
 
+void utf8(QTextStream &stream)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    stream.setEncoding(QStringConverter::Utf8);
+#else
+    stream.setCodec("UTF-8");
+#endif
+}
+
 QTextStream &out()
 {
     static QTextStream stream(stdout);
-    stream.setCodec("UTF-8");
+    utf8(stream);
     return stream;
 }
 
 QTextStream &errors()
 {
     static QTextStream stream(stderr);
-    stream.setCodec("UTF-8");
+    utf8(stream);
     return stream;
 }
 
@@ -134,9 +145,12 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    const QString engineNote = prepareEngine();
     QApplication app(argc, argv);
     LogFile log(QStringLiteral("velmor-tarsila.log"));
     LogFile::install(&log);
+    if (!engineNote.isEmpty())
+        qWarning().noquote() << engineNote;
     if (!installCroatian())
         qWarning("Qtov hrvatski prijevod nije instaliran; Qtovi gumbi ostaju na engleskom.");
 
@@ -156,7 +170,8 @@ int main(int argc, char *argv[])
     if (!instance.listen())
         qWarning("Lokalni priključak za jedan prozor ne može se otvoriti; drugi pokretaj otvorit će drugi prozor.");
 
-    qInfo("Velmor Tarsila %s pokrenut u mapi %s", VELMOR_VERSION, qPrintable(QDir::currentPath()));
+    qInfo("Velmor Tarsila %s (%s) pokrenut u mapi %s", VELMOR_VERSION, qPrintable(engineName()),
+          qPrintable(QDir::currentPath()));
     MainWindow window(deploymentContext());
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
         qInfo("Drugi pokretaj: prozor je doveden naprijed");

@@ -2,6 +2,7 @@
 
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 
 #include <memory>
 
@@ -42,6 +43,17 @@ bool chainLeadsTo(const QList<QSslCertificate> &chain, const QList<QSslCertifica
     // The build may trust the server's own certificate, or an intermediate.
     X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(context.get()), X509_V_FLAG_PARTIAL_CHAIN);
     return X509_verify_cert(context.get()) == 1;
+}
+
+bool certificateMatchesHost(const QSslCertificate &certificate, const QString &host)
+{
+    const std::unique_ptr<X509, decltype(&X509_free)> x(toX509(certificate), X509_free);
+    if (!x || host.isEmpty())
+        return false;
+    const QByteArray name = host.toLatin1();
+    if (X509_check_ip_asc(x.get(), name.constData(), 0) == 1)
+        return true;
+    return X509_check_host(x.get(), name.constData(), size_t(name.size()), 0, nullptr) == 1;
 }
 
 bool onlyUntrusted(const QList<QSslError> &errors)

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "certificatejudge.h"
+
 #include <QByteArray>
-#include <QDateTime>
 #include <QList>
-#include <QSet>
 #include <QNetworkAccessManager>
-#include <QSslCertificate>
 #include <QSslError>
 #include <QString>
 #include <QUrl>
@@ -35,7 +34,7 @@ public:
 
     // The "host:port" whose certificate may be trusted on first use; empty
     // (the default) for none.
-    void setFirstUseHost(const QString &hostPort) { firstUseHost = hostPort; }
+    void setFirstUseHost(const QString &hostPort) { certificates.setFirstUseHost(hostPort); }
 
     // Only these origins (scheme, host, port) are reached, besides data:
     // addresses; every other request fails at once. Empty (the default): any.
@@ -51,15 +50,6 @@ protected:
 private:
     void on_ssl_errors(QNetworkReply *reply, const QList<QSslError> &errors);
 
-    // The certificate recorded for the first-use host, read again only when
-    // the file changes.
-    QSslCertificate recordedCertificate();
-
-    QString trustedHostsFile;
-    QList<QSslCertificate> buildCertificates;
-    QSet<QString> vouchedByBuild; // "host:port" whose chain led to the build's certificates
-    QDateTime recordedAt;         // when the trusted-hosts file was last read
-    QSslCertificate recorded;
-    QString firstUseHost;
+    CertificateJudge certificates;
     QList<QUrl> allowedOrigins;
 };

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 
 // Work that may hang (a print system that takes the connection and never
 // answers) runs on a thread of its own, so the caller's event loop never
@@ -67,4 +68,29 @@ void runLater(std::function<T()> work, Receiver *receiver, std::function<void(co
             },
             Qt::QueuedConnection);
     }).detach();
+}
+
+// As runLater, but `done` gets `late` once `deadlineMs` have passed without a
+// result; a result that comes after that is dropped. Either way `done` runs
+// once.
+template <typename T, typename Receiver>
+void runLaterWithin(std::function<T()> work, int deadlineMs, T late, Receiver *receiver,
+                    std::function<void(const T &)> done)
+{
+    auto answered = std::make_shared<bool>(false); // touched on the receiver's thread only
+    auto timer = new QTimer(receiver);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, receiver, [answered, done, late, timer] {
+        timer->deleteLater();
+        if (!std::exchange(*answered, true))
+            done(late);
+    });
+    timer->start(deadlineMs);
+    QPointer<QTimer> guard(timer);
+    runLater<T, Receiver>(std::move(work), receiver, [answered, done, guard](const T &result) {
+        if (guard)
+            guard->deleteLater();
+        if (!std::exchange(*answered, true))
+            done(result);
+    });
 }

@@ -1,5 +1,7 @@
 #include "portoutput.h"
 
+#include "background.h"
+
 #include "portencoding.h"
 #include "serialport.h"
 
@@ -57,4 +59,17 @@ OutputResult writeInvoiceToPortInBackground(const QString &portName, const QStri
     worker->wait();
     delete worker;
     return result;
+}
+
+void writeInvoiceToPortLater(const QString &portName, const QString &text, const PortEncodingSetting &encoding,
+                             std::shared_ptr<const std::atomic<bool>> stop, QObject *receiver,
+                             std::function<void(const OutputResult &)> done)
+{
+    // The port is made, used and closed on the worker: it belongs to no other thread.
+    runLater<OutputResult, QObject>(
+        [portName, text, encoding, stop] {
+            SerialPort port(portName);
+            return writeInvoiceToPort(port, text, encoding, stop.get());
+        },
+        receiver, std::move(done));
 }

@@ -5,6 +5,10 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
+
+class QObject;
 
 class SerialPort;
 
@@ -30,3 +34,11 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
 OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
                                             const PortEncodingSetting &encoding,
                                             const std::atomic<bool> *stop = nullptr);
+
+// The same on a thread of its own, for the port `portName`, without waiting:
+// `done` gets the outcome on the receiver's thread once the write is over,
+// and not at all once the receiver is gone. `stop` is shared with the
+// writer, which may outlive the caller.
+void writeInvoiceToPortLater(const QString &portName, const QString &text, const PortEncodingSetting &encoding,
+                             std::shared_ptr<const std::atomic<bool>> stop, QObject *receiver,
+                             std::function<void(const OutputResult &)> done);

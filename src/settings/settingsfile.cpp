@@ -64,7 +64,7 @@ bool writeKeys(QSettings &settings, const QList<std::pair<QLatin1String, QVarian
 
 QString settingsText(const QVariant &value)
 {
-    if (value.type() == QVariant::StringList)
+    if (value.userType() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }

@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QScriptEngine>
 
 #include <cstdio>
 
@@ -34,7 +33,7 @@ int main(int argc, char *argv[])
 
     // The engine reserves its code area on first use; the memory limit counts
     // from after that.
-    { QScriptEngine().evaluate(QStringLiteral("0")); }
+    warmUpAnswerEngine();
     if (!ProcessLimits::apply((deadlineMs + 999) / 1000, memoryBytes))
         return 4;
 

@@ -22,6 +22,10 @@ QString answerText(const QByteArray &body);
 // is aborted and reads like an invalid one.
 UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs = 2000);
 
+// Lets the script engine reserve what it takes on first use, before the
+// reader limits its own memory.
+void warmUpAnswerEngine();
+
 // The plain values of an answer, as the answer reader passes them on, and
 // back; false for text that is not such a record.
 QByteArray answerToJson(const UpdateAnswer &answer);

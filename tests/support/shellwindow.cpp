@@ -1,30 +1,43 @@
 #include "shellwindow.h"
 
+#include "invoiceoutput.h"
+
 #include <QApplication>
+#include <QTest>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <QWebFrame>
-#include <QWebView>
 
-QWebView *webViewOf(QWidget *window)
+ShellPage *pageOf(QWidget *window)
 {
-    return window->findChild<QWebView *>(QStringLiteral("webView"));
+    return window->findChild<ShellPage *>();
 }
 
 QString shellMarker(QWidget *window)
 {
-    return webViewOf(window)->page()->mainFrame()->evaluateJavaScript(
-        QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()"))
+    return pageScript(pageOf(window),
+                      QStringLiteral("(function(){var e=document.getElementById('IsShell');return e?e.getAttribute('value'):'none';})()"))
         .toString();
 }
 
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads)
 {
     auto window = std::make_unique<MainWindow>(context);
-    loads = std::make_unique<QSignalSpy>(webViewOf(window.get()), &QWebView::loadFinished);
+    loads = std::make_unique<QSignalSpy>(pageOf(window.get()), &ShellPage::loadFinished);
     return window;
+}
+
+bool waitForOutput(QWidget *window, int timeoutMs)
+{
+    auto *output = window->findChild<InvoiceOutput *>();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (output && output->busy() && !deadline.hasExpired())
+        QTest::qWait(5);
+    if (!output || !output->busy())
+        return true;
+    qWarning("Waited %d ms for the invoice output to end; it is still under way", timeoutMs);
+    return false;
 }
 
 bool waitForLoads(QWidget *window, QSignalSpy &loads, int count, int timeoutMs)
@@ -33,10 +46,10 @@ bool waitForLoads(QWidget *window, QSignalSpy &loads, int count, int timeoutMs)
     while (loads.count() < count && !deadline.hasExpired())
         loads.wait(int(qMax<qint64>(1, deadline.remainingTime())));
     if (loads.count() >= count)
-        return true;
-    QWebView *view = webViewOf(window);
+        return waitForOutput(window, int(qMax<qint64>(1, deadline.remainingTime())) + 10000);
+    ShellPage *page = pageOf(window);
     qWarning("Waited %d ms for %d page load(s), %d finished; the view is at \"%s\", titled \"%s\"", timeoutMs,
-             count, int(loads.count()), qPrintable(view->url().toString()), qPrintable(view->title()));
+             count, int(loads.count()), qPrintable(page->url().toString()), qPrintable(page->title()));
     return false;
 }
 
@@ -48,7 +61,7 @@ bool openMainWindow(std::unique_ptr<MainWindow> &window, const ShellContext &con
         return false;
     // the after-load hook ran before this spy saw the signal
     if (loadOk)
-        *loadOk = loads->first().at(0).toBool();
+        *loadOk = loads->first().at(0).value<PageLoad>().ok;
     return true;
 }
 

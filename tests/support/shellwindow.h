@@ -1,6 +1,8 @@
 #pragma once
 
 #include "mainwindow.h"
+#include "pagescript.h"
+#include "shellpage.h"
 
 #include <QSignalSpy>
 #include <QString>
@@ -8,10 +10,8 @@
 
 #include <memory>
 
-class QWebView;
-
-// The main window's web view.
-QWebView *webViewOf(QWidget *window);
+// The main window's page, whatever engine shows it.
+ShellPage *pageOf(QWidget *window);
 
 // The "value" attribute of the shown page's "#IsShell" element; "none" when
 // the page has none.
@@ -24,8 +24,13 @@ QString failureText(QWidget *window);
 // no event loop, so the spy sees the very first load.
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads);
 
-// Waits until `count` loads have finished; when they have not within
-// `timeoutMs`, says what the view was showing and returns false.
+// Waits until the invoices being output are out (or have failed); when they
+// are not within `timeoutMs`, says so and returns false.
+bool waitForOutput(QWidget *window, int timeoutMs = 20000);
+
+// Waits until `count` loads have finished and the invoices they left are
+// output; when they have not within `timeoutMs`, says what the view was
+// showing and returns false.
 bool waitForLoads(QWidget *window, QSignalSpy &loads, int count = 1, int timeoutMs = 10000);
 
 // Builds the main window into `window` and waits for its first page load;

@@ -61,3 +61,45 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
                                                    printSystemWaitMs, late);
     return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
 }
+
+std::unique_ptr<QPrinter> makePrinter(const QString &name)
+{
+    const QList<QPrinterInfo> printers = name.isEmpty() ? QList<QPrinterInfo>() : QPrinterInfo::availablePrinters();
+    for (const QPrinterInfo &info : printers) {
+        if (info.printerName() == name) {
+            auto printer = std::make_unique<QPrinter>(info, QPrinter::PrinterResolution);
+            printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+            return printer;
+        }
+    }
+    return std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
+}
+
+void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title, QObject *receiver,
+                    std::function<void(const OutputResult &)> done)
+{
+    if (!printSystemTakesDocuments()) {
+        QMetaObject::invokeMethod(
+            receiver,
+            [done] {
+                done(OutputResult::failed(OutputResult::PrintSystem,
+                                          QStringLiteral("ovaj sustav za ispis ne prima PDF dokumente")));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // Asked first, so that a printer gone, stopped or refusing is named; the
+    // job then goes as a file of our own, so that a refusal is seen too.
+    runLaterWithin<OutputResult, QObject>(
+        [printerName, pdfPath, title] {
+            const OutputResult ready = printerProblem(printerName);
+            if (!ready.done)
+                return ready;
+            const PrintJob job = submitDocument(printerName, pdfPath, title);
+            return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
+        },
+        2 * printSystemWaitMs,
+        OutputResult::failed(OutputResult::PrintSystem,
+                             QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, printSystemSilent())),
+        receiver, std::move(done));
+}

@@ -5,7 +5,10 @@
 
 #include <QString>
 
+#include <QObject>
+
 #include <functional>
+#include <memory>
 
 class QPrinter;
 
@@ -19,3 +22,14 @@ PrinterList askPrinters();
 // print at all, and the pages go to it as a PDF job of their own, so that a
 // refusal is seen and the job id known; elsewhere Qt prints natively.
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title);
+
+// The installed printer named exactly `name` (case-sensitive), with no
+// margins; the system's default printer when there is none by that name.
+std::unique_ptr<QPrinter> makePrinter(const QString &name);
+
+// Hands a PDF file that is ready to the printer as a job of its own, off the
+// GUI thread: the printer is asked first whether it would print at all.
+// `done` gets the outcome on the receiver's thread, within the print
+// system's time-out, and not at all once the receiver is gone.
+void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title, QObject *receiver,
+                    std::function<void(const OutputResult &)> done);

@@ -1,0 +1,8 @@
+#include "sandbox.h"
+
+#include <unistd.h>
+
+bool engineSandboxPossible()
+{
+    return geteuid() != 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "certificatejudge.h"
+#include "shellpage.h"
+
+#include <QTimer>
+
+class JSConnector;
+class QWebChannel;
+class QWebEngineCertificateError;
+class QWebEngineDownloadRequest;
+class QWebEngineLoadingInfo;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+class TrustingNetworkManager;
+
+// The page on QtWebEngine. The bridge's stand-in is put in every document of
+// the service at its creation and queues the page's calls; a script in a
+// world of its own, where the page cannot reach, hands them on over a web
+// channel in order and takes the invoice at the document's load event.
+// Certificates go by the same rules as Qt's network access.
+class WebEnginePage final : public ShellPage
+{
+    Q_OBJECT
+
+public:
+    WebEnginePage(const PageSetup &setup, QWidget *parent);
+    ~WebEnginePage() override;
+
+    QWidget *view() override;
+    JSConnector *connector() override { return bridge; }
+    void load(const QUrl &url) override;
+    void reload() override;
+    void stop() override;
+    void showHtml(const QString &html) override;
+    void startAfresh() override;
+    QUrl url() const override;
+    QString title() const override;
+
+private:
+    void on_loading_changed(const QWebEngineLoadingInfo &info);
+    void on_certificate_error(const QWebEngineCertificateError &error);
+    void on_download_requested(QWebEngineDownloadRequest *download);
+    void finishLoad(PageLoad load);
+
+    PageSetup setup;
+    CertificateJudge certificates;
+    QWebEngineProfile *profile = nullptr;
+    QWebEnginePage *page = nullptr;
+    QWebEngineView *webView = nullptr;
+    QWebChannel *channel = nullptr;
+    JSConnector *bridge = nullptr;
+    TrustingNetworkManager *downloads = nullptr;
+    QTimer stall; // a page whose requests stay silent ends, as on Qt's network access
+    bool stalled = false;
+    QUrl loadingUrl;
+    QString refusal; // the certificate refused during the load under way
+    int loads = 0;   // a later load makes an earlier one's answer stale
+};

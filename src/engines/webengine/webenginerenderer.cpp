@@ -1,0 +1,110 @@
+#include "webenginerenderer.h"
+
+#include "jsconnector.h"
+
+#include <QDebug>
+#include <QSslError>
+#include <QWebEngineCertificateError>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+
+namespace {
+
+// A printed invoice reaches the service and no one else.
+class OnlyOrigins final : public QWebEngineUrlRequestInterceptor
+{
+public:
+    OnlyOrigins(const QList<QUrl> &origins, QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent)
+        , origins(origins)
+    {
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (url.scheme() == QLatin1String("data") || url.scheme() == QLatin1String("about")
+            || JSConnector::isFromOrigins(url, origins))
+            return;
+        qInfo().noquote() << "Zahtjev izvan servisa nije poslan:"
+                          << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
+        info.block(true);
+    }
+
+private:
+    QList<QUrl> origins;
+};
+
+} // namespace
+
+WebEngineRenderer::WebEngineRenderer(const PageSetup &setup)
+    : setup(setup)
+    , certificates(setup.trustedHostsFile, setup.trustedCertificates)
+{
+    certificates.setFirstUseHost(setup.firstUseHost);
+    profile = new QWebEngineProfile(this); // off the record, and apart from the page's
+    onlyService = new OnlyOrigins(setup.serviceOrigins, this);
+    profile->setUrlRequestInterceptor(onlyService);
+    wait.setSingleShot(true);
+    connect(&wait, &QTimer::timeout, this, [this] {
+        if (page)
+            page->triggerAction(QWebEnginePage::Stop);
+        print();
+    });
+}
+
+WebEngineRenderer::~WebEngineRenderer()
+{
+    delete page; // before the profile
+    delete profile;
+}
+
+void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, const QString &title,
+                               const QString &pdfPath, int waitMs)
+{
+    Q_UNUSED(title) // the engine names the document after the page
+    this->layout = layout;
+    this->pdfPath = pdfPath;
+    printing = false;
+    delete page;
+    page = new QWebEnginePage(profile, this);
+    // An invoice is a document, not a program: its scripts do not run.
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    connect(page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
+        const QList<QSslCertificate> chain = error.certificateChain();
+        const QSslError::SslError kind = error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid
+                                             ? QSslError::UnableToGetLocalIssuerCertificate
+                                             : QSslError::CertificateRejected;
+        QWebEngineCertificateError answer = error;
+        if (certificates.judge(error.url(), chain, {QSslError(kind, chain.value(0))}).accepted)
+            answer.acceptCertificate();
+        else
+            answer.rejectCertificate();
+    });
+    connect(page, &QWebEnginePage::loadFinished, this, &WebEngineRenderer::print);
+    connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) {
+        done(ok, ok ? QString() : tr("račun se ne može pretvoriti u PDF"));
+    });
+    if (waitMs >= 0)
+        wait.start(waitMs);
+    page->setHtml(html, QUrl());
+}
+
+void WebEngineRenderer::print()
+{
+    if (!page || printing)
+        return;
+    printing = true;
+    wait.stop();
+    page->printToPdf(pdfPath, layout);
+}
+
+void WebEngineRenderer::done(bool ok, const QString &problem)
+{
+    if (page)
+        page->deleteLater();
+    page = nullptr;
+    emit rendered(ok, problem);
+}

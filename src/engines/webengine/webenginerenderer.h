@@ -1,0 +1,40 @@
+#pragma once
+
+#include "certificatejudge.h"
+#include "invoicerenderer.h"
+#include "shellpage.h"
+
+#include <QPointer>
+#include <QTimer>
+
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineUrlRequestInterceptor;
+
+// Invoices rendered by QtWebEngine in a page with no window, printed to PDF
+// by the engine itself (a real PDF, not a picture of one).
+class WebEngineRenderer final : public InvoiceRenderer
+{
+    Q_OBJECT
+
+public:
+    explicit WebEngineRenderer(const PageSetup &setup);
+    ~WebEngineRenderer() override;
+
+    void render(const QString &html, const QPageLayout &layout, const QString &title, const QString &pdfPath,
+                int waitMs) override;
+
+private:
+    void print();
+    void done(bool ok, const QString &problem);
+
+    PageSetup setup;
+    CertificateJudge certificates;
+    QWebEngineProfile *profile = nullptr;
+    QWebEngineUrlRequestInterceptor *onlyService = nullptr;
+    QPointer<QWebEnginePage> page;
+    QTimer wait;
+    QPageLayout layout;
+    QString pdfPath;
+    bool printing = false;
+};

@@ -1,0 +1,203 @@
+#include "webkitpage.h"
+
+#include "jsconnector.h"
+#include "trustingnetworkmanager.h"
+
+#include <QNetworkReply>
+#include <QRandomGenerator>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebView>
+
+namespace {
+
+// The object one document sees. The script engine owns it and may drop it
+// with the document; the page may even delete it: the connector it calls is
+// only looked at through a guarded pointer.
+class PageBridge final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PageBridge(JSConnector *connector)
+        : connector(connector)
+    {
+    }
+
+public slots:
+    void displayString(const QString &string)
+    {
+        if (connector)
+            connector->displayString(string);
+    }
+    void downloadReport(const QString &url)
+    {
+        if (connector)
+            connector->downloadReport(url);
+    }
+
+private:
+    QPointer<JSConnector> connector;
+};
+
+QString elementValue(QWebFrame *frame, const char *id)
+{
+    // Guarded, so that a page without the element (or with its own error
+    // reporting) sees no script error on every load.
+    return frame
+        ->evaluateJavaScript(
+            QStringLiteral("(function(){var e=document.getElementById('%1');return e?e.value:'';})()")
+                .arg(QLatin1String(id)))
+        .toString();
+}
+
+} // namespace
+
+WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
+    : ShellPage(parent)
+    , setup(setup)
+    , webView(new QWebView(parent))
+    , bridge(new JSConnector(this))
+{
+    webView->setObjectName(QStringLiteral("webView"));
+    webView->setContextMenuPolicy(Qt::NoContextMenu);
+    QWebPage *page = webView->page();
+    page->setForwardUnsupportedContent(true);
+    connect(page, &QWebPage::unsupportedContent, this, [this](QNetworkReply *reply) {
+        emit downloadOffered(reply);
+        webView->stop();
+    });
+    // Certificates the system does not vouch for are refused, except on the
+    // first-use host.
+    network = new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, page);
+    network->setFirstUseHost(setup.firstUseHost);
+    // A service that takes the connection and then says nothing ends the load.
+    network->setTransferTimeout(setup.pageTimeoutMs);
+    page->setNetworkAccessManager(network);
+    connect(network, &QNetworkAccessManager::finished, this, &WebKitPage::on_request_finished);
+
+    connect(webView, &QWebView::loadStarted, this, &WebKitPage::on_load_started);
+    connect(webView, &QWebView::loadProgress, this, &ShellPage::loadProgress);
+    connect(webView, &QWebView::loadFinished, this, &WebKitPage::on_load_finished);
+    // The frame clears its window object for every new document; the bridge
+    // goes in again each time, before the document's scripts run.
+    connect(page->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::attachBridge);
+}
+
+WebKitPage::~WebKitPage()
+{
+    // The page aborts its requests as it goes: their signals must not reach
+    // this object then.
+    webView->page()->disconnect(this);
+    webView->disconnect(this);
+    network->disconnect(this);
+    delete webView;
+}
+
+QWidget *WebKitPage::view()
+{
+    return webView;
+}
+
+void WebKitPage::load(const QUrl &url)
+{
+    webView->load(url);
+}
+
+void WebKitPage::reload()
+{
+    webView->reload();
+}
+
+void WebKitPage::stop()
+{
+    webView->stop();
+}
+
+void WebKitPage::showHtml(const QString &html)
+{
+    webView->setHtml(html);
+}
+
+void WebKitPage::startAfresh()
+{
+    network->clearConnectionCache();
+}
+
+QUrl WebKitPage::url() const
+{
+    return webView->url();
+}
+
+QString WebKitPage::title() const
+{
+    return webView->title();
+}
+
+void WebKitPage::attachBridge()
+{
+    // Another site's page, or the shell's own, gets nothing.
+    QWebFrame *frame = webView->page()->mainFrame();
+    if (!JSConnector::isFromOrigins(frame->url(), setup.serviceOrigins))
+        return;
+    // The bridge goes in under a random name, is captured by the stand-in and
+    // removed from the window at once, before any script of the document runs.
+    const QString hidden = QStringLiteral("__velmor_%1").arg(QRandomGenerator::global()->generate64(), 16, 16,
+                                                              QLatin1Char('0'));
+    frame->addToJavaScriptWindowObject(hidden, new PageBridge(bridge), QWebFrame::ScriptOwnership);
+    frame->evaluateJavaScript(
+        QStringLiteral("(function () { var bridge = window['%1']; delete window['%1']; %2 })();")
+            .arg(hidden, JSConnector::standInScript(
+                             QStringLiteral("function (name, value) { bridge[name](value); }"))));
+}
+
+void WebKitPage::on_load_started()
+{
+    loadingUrl = webView->page()->mainFrame()->requestedUrl();
+    failure = PageLoad();
+    emit loadStarted(loadingUrl);
+}
+
+void WebKitPage::on_request_finished(QNetworkReply *reply)
+{
+    // Only the page itself (where it was sent, or redirected to): a missing
+    // image does not make the page fail.
+    const bool thePage =
+        reply->url() == loadingUrl || reply->url() == webView->page()->mainFrame()->requestedUrl();
+    if (!thePage)
+        return;
+    const QString refused = TrustingNetworkManager::refusal(reply);
+    if (!refused.isEmpty() || reply->error() != QNetworkReply::NoError) {
+        failure.failedUrl = reply->url();
+        failure.error = reply->error();
+        failure.refusal = refused;
+    }
+}
+
+void WebKitPage::on_load_finished(bool ok)
+{
+    PageLoad load = failure;
+    failure = PageLoad();
+    load.ok = ok;
+    if (ok) {
+        load.error = QNetworkReply::NoError;
+        load.refusal.clear();
+    }
+    QWebFrame *frame = webView->page()->mainFrame();
+    load.url = frame->url();
+    load.hasInvoiceElement =
+        !frame->findFirstElement(QStringLiteral("#PrintInvoiceData, #PrintInvoiceDataHTML")).isNull();
+    load.fromService = JSConnector::isFromOrigins(load.url, setup.serviceOrigins);
+    if (load.fromService) {
+        // Read, then marked, with no script of the page in between.
+        load.portInvoice = elementValue(frame, "PrintInvoiceData");
+        load.htmlInvoice = elementValue(frame, "PrintInvoiceDataHTML");
+        QWebElement marker = frame->findFirstElement(QStringLiteral("#IsShell"));
+        if (!marker.isNull())
+            marker.setAttribute(QStringLiteral("value"), QStringLiteral("true"));
+    }
+    emit loadFinished(load);
+}
+
+#include "webkitpage.moc"

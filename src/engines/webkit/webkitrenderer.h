@@ -1,0 +1,35 @@
+#pragma once
+
+#include "invoicerenderer.h"
+#include "shellpage.h"
+
+#include <QTimer>
+
+#include <memory>
+
+class QWebView;
+class TrustingNetworkManager;
+
+// Invoices rendered by QtWebKit in a view that is never shown, printed to PDF
+// by Qt's own PDF writer.
+class WebKitRenderer final : public InvoiceRenderer
+{
+    Q_OBJECT
+
+public:
+    explicit WebKitRenderer(const PageSetup &setup);
+    ~WebKitRenderer() override;
+
+    void render(const QString &html, const QPageLayout &layout, const QString &title, const QString &pdfPath,
+                int waitMs) override;
+
+private:
+    void print();
+
+    TrustingNetworkManager *network = nullptr;
+    std::unique_ptr<QWebView> view;
+    QTimer wait;
+    QPageLayout layout;
+    QString title;
+    QString pdfPath;
+};

@@ -1,0 +1,352 @@
+#include "invoiceoutput.h"
+
+#include "background.h"
+#include "engine.h"
+#include "fileproblem.h"
+#include "invoicerenderer.h"
+#include "invoicetext.h"
+#include "journal.h"
+#include "portname.h"
+#include "printdocument.h"
+#include "settingsfile.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryFile>
+
+#include <algorithm>
+
+InvoiceOutput::InvoiceOutput(const ShellContext &context, const PageSetup &printSetup, QObject *parent)
+    : QObject(parent)
+    , context(context)
+    , printSetup(printSetup)
+    , invoiceJournal(std::make_unique<Journal>(context.journalFile))
+{
+    // The journal never holds up printing: when it cannot be used, invoices
+    // still go out, and the user hears of it once.
+    heldJournalTimer.setInterval(500);
+    connect(&heldJournalTimer, &QTimer::timeout, this, [this] {
+        if (invoiceJournal->writeHeld())
+            heldJournalTimer.stop();
+        noteJournal();
+    });
+}
+
+InvoiceOutput::~InvoiceOutput()
+{
+    *stopOutput = true; // a port write still under way gives up
+}
+
+void InvoiceOutput::openJournal()
+{
+    invoiceJournal->open(Journal::PruneLater);
+    noteJournal();
+    QTimer::singleShot(context.journalPruneDelayMs, this, [this] { invoiceJournal->prune(); });
+}
+
+void InvoiceOutput::noteJournal()
+{
+    // Entries another program's lock holds back are written once it goes.
+    if (invoiceJournal->hasHeld() && !heldJournalTimer.isActive())
+        heldJournalTimer.start();
+    const QString problem = invoiceJournal->takeProblem();
+    if (!problem.isEmpty())
+        emit journalProblem(problem);
+}
+
+void InvoiceOutput::configure()
+{
+    const OutputSetup setup = decideOutput(SettingsFile(context.settingsFile).outputSelection(), useSerialPort);
+    // The same choice (a dialog cancelled, or OK on what was there) changes
+    // nothing: a printer chosen earlier is not swapped for the default one.
+    if (configured && setup == outputInUse) {
+        emit outputShownChanged(outputShown());
+        return;
+    }
+    configured = true;
+    outputInUse = setup;
+    useSerialPort = setup.useSerialPort;
+    portName = setup.portName;
+    configuredPrinter.reset();
+    emit outputShownChanged(outputShown());
+    if (useSerialPort)
+        return;
+    // Asked off the GUI thread: a print system that does not answer never
+    // keeps the window from coming up.
+    const QString asked = outputInUse.printerName;
+    runLater<PrinterList, InvoiceOutput>([] { return installedPrinters(); }, this,
+                                         [this, asked](const PrinterList &list) {
+                                             if (asked != outputInUse.printerName || configuredPrinter)
+                                                 return; // set up again since, or an invoice has settled it
+                                             knownPrinters = list;
+                                             if (list.answered)
+                                                 configuredPrinter = printerAtSetUp(list);
+                                             emit outputShownChanged(outputShown());
+                                         });
+}
+
+std::optional<QString> InvoiceOutput::printerInUse(const PrinterList &printers)
+{
+    if (useSerialPort)
+        return std::nullopt;
+    return printerForNextInvoice(printers);
+}
+
+void InvoiceOutput::setKnownPrinters(const PrinterList &printers)
+{
+    knownPrinters = printers;
+}
+
+QString InvoiceOutput::printerAtSetUp(const PrinterList &list) const
+{
+    // The printer the settings name, or the default one when it is not installed.
+    return list.names.contains(outputInUse.printerName) ? outputInUse.printerName : list.defaultName;
+}
+
+QString InvoiceOutput::outputShown()
+{
+    if (useSerialPort)
+        return portName.isEmpty() ? tr("Ispis: port nije zadan") : tr("Ispis: port %1").arg(portTarget());
+    if (!knownPrinters.answered)
+        return knownPrinters.problem.isEmpty() ? tr("Ispis: pisač %1").arg(outputInUse.printerName)
+                                               : tr("Ispis: pisač (%1)").arg(knownPrinters.problem);
+    const QString printerName = printerForNextInvoice(knownPrinters);
+    return printerName.isEmpty() ? tr("Ispis: nema pisača") : tr("Ispis: pisač %1").arg(printerName);
+}
+
+QString InvoiceOutput::printerForNextInvoice(const PrinterList &list)
+{
+    // The printer the settings name once it is there (again); otherwise what
+    // the set-up chose, which fails the invoice when it has gone since:
+    // an invoice is never sent to a printer nobody chose.
+    // Exactly that name: CUPS itself would also answer to another letter case.
+    // None named: the default one of the moment.
+    if (!configuredPrinter && list.answered)
+        configuredPrinter = printerAtSetUp(list);
+    if (outputInUse.printerName.isEmpty())
+        return list.defaultName;
+    if (list.names.contains(outputInUse.printerName))
+        return outputInUse.printerName;
+    return configuredPrinter.value_or(QString());
+}
+
+QString InvoiceOutput::portTarget() const
+{
+    const QString device = devicePathFor(portName);
+    return device == portName ? portName : QStringLiteral("%1 (%2)").arg(portName, device);
+}
+
+void InvoiceOutput::pageLoaded(const PageLoad &load, bool startedByShell)
+{
+    const QString invoice = useSerialPort ? load.portInvoice : load.htmlInvoice;
+    if (invoice.isEmpty())
+        return;
+    // Nobody at the till asked for a load the shell made itself: what it
+    // brings back was printed already, unless the journal says otherwise.
+    const QString page = load.url.toString(QUrl::RemoveUserInfo);
+    const qint64 printedBefore = startedByShell ? invoiceJournal->printedFrom(page, invoice) : 0;
+    if (printedBefore > 0) {
+        JournalEntry entry;
+        entry.time = QDateTime::currentDateTimeUtc();
+        entry.page = page;
+        entry.mode = QLatin1String(useSerialPort ? JournalEntry::portMode : JournalEntry::printerMode);
+        entry.text = invoice;
+        entry.reprintOf = printedBefore;
+        entry.reason = tr("već ispisan; stranicu je ponovno učitao program");
+        invoiceJournal->recordSkipped(entry);
+        noteJournal();
+        qInfo().noquote() << "Račun nije ponovno ispisan: stranicu" << page
+                          << "ponovno je učitao program, a račun je već ispisan";
+        emit message(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."), 15000);
+        return;
+    }
+    output({invoice, !useSerialPort, load.url, 0, 0});
+}
+
+void InvoiceOutput::output(const Invoice &invoice)
+{
+    // An invoice that comes meanwhile waits its turn instead of interleaving.
+    if (outputBusy) {
+        waitingOutputs.append(invoice);
+        return;
+    }
+    outputBusy = true;
+    *stopOutput = false;
+    start(invoice);
+}
+
+void InvoiceOutput::start(const Invoice &invoice)
+{
+    // The output in use now, for the whole of this invoice.
+    const bool portMode = useSerialPort;
+    const PortEncodingSetting encoding{outputInUse.portEncoding, outputInUse.portCodeTable};
+    // Looked up now: a printer that was away and is back again is used.
+    // A print system that does not answer is asked nothing more.
+    const PrinterList printers = portMode ? PrinterList() : askPrinters();
+    if (!portMode) {
+        knownPrinters = printers;
+        emit outputShownChanged(outputShown());
+    }
+    const QString printerName = portMode || !printers.answered ? QString() : printerForNextInvoice(printers);
+
+    JournalEntry entry;
+    entry.time = QDateTime::currentDateTimeUtc();
+    entry.page = invoice.page.toString(QUrl::RemoveUserInfo);
+    entry.mode = QLatin1String(portMode ? JournalEntry::portMode : JournalEntry::printerMode);
+    entry.target = portMode ? portTarget() : printers.answered ? printerName : outputInUse.printerName;
+    // A receipt stays a receipt on the other kind of output.
+    entry.text = invoiceFor(invoice.text, invoice.html, !portMode);
+    entry.reprintOf = invoice.reprintOf;
+    current = {invoice, portMode, entry.target, entry.text, invoiceJournal->begin(entry)}; // a crash leaves it pending
+
+    if (*stopOutput) {
+        finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+    } else if (!invoice.text.isValidUtf16()) {
+        // Neither a port nor the journal can take half a character pair as
+        // it came; it is not guessed at.
+        finish(OutputResult::failed(OutputResult::Invoice,
+                                    tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan")));
+    } else if (portMode) {
+        writeInvoiceToPortLater(portName, entry.text, encoding, stopOutput, this,
+                                [this](const OutputResult &result) { finish(result); });
+    } else if (!printers.answered) {
+        finish(OutputResult::failed(OutputResult::PrintSystem, printers.problem));
+    } else if (printerName.isEmpty()) {
+        finish(OutputResult::failed(OutputResult::Printer, tr("nema dostupnog pisača")));
+    } else if (!printers.names.contains(printerName)) {
+        // Gone since it was chosen: the print system says why, if it can.
+        runLaterWithin<OutputResult, InvoiceOutput>(
+            [printerName] { return printerProblem(printerName); }, printSystemWaitMs,
+            OutputResult::failed(OutputResult::PrintSystem, printSystemSilent()), this,
+            [this, printerName](const OutputResult &result) {
+                finish(result.done ? OutputResult::failed(OutputResult::Printer,
+                                                          tr("pisač %1 nije instaliran").arg(printerName))
+                                   : result);
+            });
+    } else {
+        printHtml(printerName);
+    }
+}
+
+void InvoiceOutput::printHtml(const QString &printerName)
+{
+    // The printer the settings name prints without margins; the default
+    // one, as it comes.
+    const std::unique_ptr<QPrinter> printer =
+        printerName == outputInUse.printerName
+            ? makePrinter(printerName)
+            : std::make_unique<QPrinter>(QPrinterInfo::printerInfo(printerName), QPrinter::ScreenResolution);
+    if (!printer->isValid() || printer->printerName().isEmpty()) {
+        finish(OutputResult::failed(OutputResult::Printer, tr("nema dostupnog pisača")));
+        return;
+    }
+    QPageLayout layout = printer->pageLayout();
+    if (printer->fullPage())
+        layout.setMode(QPageLayout::FullPageMode);
+    pdf = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
+    if (!pdf->open()) {
+        finish(OutputResult::failed(OutputResult::Local,
+                                    tr("privremena datoteka za ispis se ne može napraviti (%1)").arg(fileProblem(*pdf))));
+        return;
+    }
+    pdf->close();
+    if (!renderer) {
+        renderer = createInvoiceRenderer(printSetup);
+        connect(renderer.get(), &InvoiceRenderer::rendered, this, [this](bool ok, const QString &problem) {
+            if (!ok) {
+                finish(OutputResult::failed(OutputResult::Local, problem));
+                return;
+            }
+            submitPdfLater(current.target, pdf->fileName(), tr("Račun"), this,
+                           [this](const OutputResult &result) { finish(result); });
+        });
+    }
+    renderer->render(current.text, layout, tr("Račun"), pdf->fileName(), renderWaitMs);
+}
+
+void InvoiceOutput::finish(const OutputResult &result)
+{
+    pdf.reset();
+    const Invoice invoice = current.invoice;
+    invoiceJournal->finish(current.id, result.done, result.problem, result.jobId, OutputResult::kindName(result.failure));
+    noteJournal();
+
+    // A retry or reprint of an invoice not output settles it, whether the
+    // journal took it or not.
+    const qint64 key = invoice.key != 0 ? invoice.key
+                       : invoice.reprintOf > 0 ? invoice.reprintOf
+                       : current.id > 0 ? current.id
+                                        : --unjournalled;
+    auto waiting = std::find_if(failedInvoices.begin(), failedInvoices.end(),
+                                [key](const Invoice &failed) { return failed.key == key; });
+
+    if (result.done) {
+        qInfo().noquote() << "Račun ispisan:" << current.target;
+        QString shown = tr("Račun ispisan: %1").arg(current.target);
+        if (invoice.reprintOf > 0)
+            shown = tr("Ponovno ispisan račun „%1”: %2")
+                        .arg(invoiceTitle(current.text, !current.portMode), current.target);
+        else if (!current.portMode && !outputInUse.printerName.isEmpty() && outputInUse.printerName != current.target)
+            shown = tr("Račun ispisan na zadanom pisaču %1 jer pisač %2 nije instaliran.")
+                        .arg(current.target, outputInUse.printerName);
+        emit message(shown, 8000);
+        if (waiting != failedInvoices.end())
+            failedInvoices.erase(waiting);
+    } else {
+        qWarning().noquote() << "Račun nije ispisan:" << current.target << "-" << result.problem;
+        lastFailure = result.problem;
+        if (waiting == failedInvoices.end()) {
+            Invoice failed = invoice;
+            failed.key = key;
+            failed.reprintOf = 0;
+            failedInvoices.append(failed);
+        }
+    }
+    emit failuresChanged(lastFailure, failedInvoices.size());
+
+    // The next one from the event loop: a chain of invoices that fail at once
+    // does not nest.
+    if (!waitingOutputs.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this] { start(waitingOutputs.takeFirst()); }, Qt::QueuedConnection);
+        return;
+    }
+    outputBusy = false;
+    emit idle();
+}
+
+void InvoiceOutput::retryFailed()
+{
+    // One click outputs every invoice still waiting, oldest first; a click
+    // while they are going out adds nothing twice.
+    if (outputBusy)
+        return;
+    const QList<Invoice> toRetry = failedInvoices;
+    for (Invoice invoice : toRetry) {
+        invoice.reprintOf = invoice.key > 0 ? invoice.key : 0;
+        output(invoice);
+    }
+}
+
+void InvoiceOutput::reprintLatest()
+{
+    if (const std::optional<JournalEntry> latest = invoiceJournal->latestIssued()) {
+        reprint(*latest);
+        return;
+    }
+    if (!failedInvoices.isEmpty()) { // no journal to read: what this run still holds
+        retryFailed();
+        return;
+    }
+    emit message(tr("Nema računa za ponovni ispis."), 5000);
+}
+
+void InvoiceOutput::reprint(const JournalEntry &entry)
+{
+    // The reprint of a reprint still settles the invoice it started from.
+    const qint64 original = entry.reprintOf > 0 ? entry.reprintOf : entry.id;
+    output({entry.text, entry.mode == QLatin1String(JournalEntry::printerMode), QUrl(entry.page), original, 0});
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class ShellPage;
+
+// Runs `script` in the page as one of the page's own scripts would, and
+// returns its value; when the engine has not answered within `timeoutMs`,
+// says so and returns an invalid value. Defined once per engine.
+QVariant pageScript(ShellPage *page, const QString &script, int timeoutMs = 5000);
+
+// The text and the markup of the document the page shows.
+QString pageText(ShellPage *page);
+QString pageHtml(ShellPage *page);
