@@ -42,9 +42,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # velmor-tarsila_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # Libraries the programs link are found by dpkg-shlibdeps; what is used at
 # run time without being linked is named here: the SQLite driver Qt loads,
-# Qt's Croatian translation, and xdg-open, which opens the saved reports.
+# Qt's Croatian translation, and xdg-open, which opens the saved reports;
+# on QtWebEngine also the engine's helper process and its resources.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite, qttranslations5-l10n, xdg-utils")
+if(VELMOR_QT EQUAL 5)
+    set(VELMOR_RUNTIME_DEPENDS "libqt5sql5-sqlite, qttranslations5-l10n, xdg-utils")
+else()
+    set(VELMOR_RUNTIME_DEPENDS
+        "libqt6sql6-sqlite, qt6-translations-l10n, libqt6webenginecore6-bin, xdg-utils")
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${VELMOR_RUNTIME_DEPENDS}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -152,8 +152,11 @@ void TestMainWindow::bridgeOnlyForTheService()
     // an invoice, then a reload there
     webPage()->load(QUrl(service.url(QStringLiteral("/next"))));
     QVERIFY(service.waitForRequests("/seen", 2));
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
     webPage()->load(QUrl(otherSite.url(QStringLiteral("/elsewhere"))));
     QVERIFY(otherSite.waitForRequests("/seen", 1));
+    QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty() && loads.last().at(0).value<PageLoad>().url.port() == otherSite.port(),
+                             10000);
     webPage()->reload();
     QVERIFY(otherSite.waitForRequests("/seen", 2));
     QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("stranica nije sa servisa")), 2, 5000);

@@ -24,6 +24,9 @@ TrustingNetworkManager::TrustingNetworkManager(const QString &trustedHostsFile, 
     : QNetworkAccessManager(parent)
     , certificates(trustedHostsFile, trustedPem)
 {
+    // Redirects are the caller's to follow, on Qt 6 as on Qt 5: a report or
+    // an update file that moves is not fetched from wherever it points.
+    setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     connect(this, &QNetworkAccessManager::sslErrors, this, &TrustingNetworkManager::on_ssl_errors);
 }
 

@@ -74,29 +74,31 @@ UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs)
     QJSEngine engine;
     Deadline deadline(engine, deadlineMs);
 
-    // Getters run while the values are read, so the deadline covers that too.
     const QJSValue value = engine.evaluate(QLatin1Char('(') + answer + QLatin1Char(')'), QString(), 1);
+    if (deadline.stop() || engine.isInterrupted())
+        return UpdateAnswer{0, false, {}, true};
+
+    // A getter or a conversion that never ends while the values are read is
+    // ended with the whole reader, by its processor-time limit.
     const QJSValue version = value.isObject() ? value.property(QStringLiteral("version")) : QJSValue();
     result.version = (version.isUndefined() || version.isError()) ? 0 : version.toNumber();
 
     const QJSValue files = value.isObject() ? value.property(QStringLiteral("files")) : QJSValue();
     result.hasFileList = files.isArray();
-    if (result.hasFileList) {
-        // The elements in index order ("length" is not enumerable).
-        QJSValueIterator it(files);
-        while (it.hasNext() && !engine.isInterrupted()) {
-            it.next();
-            const QJSValue entry = it.value();
-            UpdateFile file;
-            file.downloadUrl = textOf(entry, QStringLiteral("DownloadURL"));
-            if (file.downloadUrl.isEmpty())
-                continue;
-            file.filePath = textOf(entry, QStringLiteral("FilePath"));
-            file.sha256 = textOf(entry, QStringLiteral("SHA256"));
-            result.files.append(file);
-        }
+    if (!result.hasFileList)
+        return result;
+    // The elements in index order ("length" is not enumerable).
+    QJSValueIterator it(files);
+    while (it.hasNext()) {
+        it.next();
+        const QJSValue entry = it.value();
+        UpdateFile file;
+        file.downloadUrl = textOf(entry, QStringLiteral("DownloadURL"));
+        if (file.downloadUrl.isEmpty())
+            continue;
+        file.filePath = textOf(entry, QStringLiteral("FilePath"));
+        file.sha256 = textOf(entry, QStringLiteral("SHA256"));
+        result.files.append(file);
     }
-    if (deadline.stop() || engine.isInterrupted())
-        return UpdateAnswer{0, false, {}, true};
     return result;
 }

@@ -3,10 +3,11 @@
 # tree, its control fields and contents read with dpkg-deb, its menu entry
 # validated, and its launcher run from an unpacked tree with a home of its own
 # and as a user who cannot write the package's files.
-# Usage: package_test.sh BUILD_DIR VERSION
+# Usage: package_test.sh BUILD_DIR VERSION "DEPENDENCY..."
 set -euo pipefail
 build=$1
 version=$2
+needed_packages=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work" # the user below must reach the unpacked tree
@@ -18,7 +19,7 @@ deb=$(ls "$work"/out/velmor-tarsila_"$version"_*.deb 2>/dev/null) || fail "no ve
 [ "$(dpkg-deb -f "$deb" Package)" = velmor-tarsila ] || fail "Package field"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version field is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt5webkit5 libqt5sql5-sqlite libqt5script5 libcups2 libssl3 qttranslations5-l10n xdg-utils; do
+for needed in $needed_packages libcups2 libssl3 xdg-utils; do
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')

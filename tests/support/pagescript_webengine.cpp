@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>

@@ -122,7 +122,8 @@ QString ownWorldScript(const QString &origins, const QString &event)
                "  });"
                "  var value = function (id) {"
                "    var element = document.getElementById(id);"
-               "    return element && element.value !== undefined && element.value !== null ? String(element.value) : '';"
+               "    var text = element && element.value !== undefined && element.value !== null ? String(element.value) : '';"
+               "    return JSON.stringify(text);"
                "  };"
                "  window.velmorTake = function () {"
                "    window.velmorTaken = { href: window.location.href, port: value('PrintInvoiceData'),"
@@ -137,6 +138,14 @@ QString ownWorldScript(const QString &origins, const QString &event)
                "  }, true);"
                "})();")
                .arg(origins, event);
+}
+
+// The values come as JSON text: the way from the page turns half a
+// character pair into a replacement character, which would hide an invoice
+// that is broken; JSON writes it out as an escape, which keeps it.
+QString jsonText(const QString &json)
+{
+    return QJsonDocument::fromJson(QByteArray("[") + json.toUtf8() + QByteArray("]")).array().at(0).toString();
 }
 
 // What the shell reads once the engine says the load is over: what the load
@@ -272,11 +281,22 @@ QWidget *WebEnginePage::view()
 
 void WebEnginePage::load(const QUrl &url)
 {
+    // A load that replaces one still under way is not announced by the
+    // engine (its failure is): the one under way ends here and the new one
+    // starts, as on QtWebKit.
+    if (loading) {
+        page->triggerAction(QWebEnginePage::Stop);
+        startLoad(url);
+    }
     page->load(url);
 }
 
 void WebEnginePage::reload()
 {
+    if (loading) {
+        page->triggerAction(QWebEnginePage::Stop);
+        startLoad(page->url());
+    }
     page->triggerAction(QWebEnginePage::Reload);
 }
 
@@ -309,14 +329,11 @@ QString WebEnginePage::title() const
 void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-        ++loads;
-        loadingUrl = info.url();
-        refusal.clear();
-        stalled = false;
-        stall.start();
-        emit loadStarted(loadingUrl);
+        if (!loading || info.url() != loadingUrl)
+            startLoad(info.url());
         return;
     }
+    loading = false;
     stall.stop();
     PageLoad load;
     load.ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
@@ -330,6 +347,17 @@ void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
             load.error = QNetworkReply::NoError;
     }
     finishLoad(load);
+}
+
+void WebEnginePage::startLoad(const QUrl &url)
+{
+    ++loads;
+    loading = true;
+    loadingUrl = url;
+    refusal.clear();
+    stalled = false;
+    stall.start();
+    emit loadStarted(url);
 }
 
 void WebEnginePage::finishLoad(PageLoad load)
@@ -346,8 +374,8 @@ void WebEnginePage::finishLoad(PageLoad load)
                                                && JSConnector::isFromOrigins(load.url, setup.serviceOrigins)
                                                && taken.contains(QStringLiteral("href"));
                             if (load.fromService) {
-                                load.portInvoice = taken.value(QStringLiteral("port")).toString();
-                                load.htmlInvoice = taken.value(QStringLiteral("html")).toString();
+                                load.portInvoice = jsonText(taken.value(QStringLiteral("port")).toString());
+                                load.htmlInvoice = jsonText(taken.value(QStringLiteral("html")).toString());
                             }
                             emit loadFinished(load);
                         });

@@ -42,6 +42,7 @@ private:
     void on_loading_changed(const QWebEngineLoadingInfo &info);
     void on_certificate_error(const QWebEngineCertificateError &error);
     void on_download_requested(QWebEngineDownloadRequest *download);
+    void startLoad(const QUrl &url);
     void finishLoad(PageLoad load);
 
     PageSetup setup;
@@ -57,4 +58,5 @@ private:
     QUrl loadingUrl;
     QString refusal; // the certificate refused during the load under way
     int loads = 0;   // a later load makes an earlier one's answer stale
+    bool loading = false;
 };

@@ -7,6 +7,7 @@
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -48,11 +49,7 @@ WebEngineRenderer::WebEngineRenderer(const PageSetup &setup)
     onlyService = new OnlyOrigins(setup.serviceOrigins, this);
     profile->setUrlRequestInterceptor(onlyService);
     wait.setSingleShot(true);
-    connect(&wait, &QTimer::timeout, this, [this] {
-        if (page)
-            page->triggerAction(QWebEnginePage::Stop);
-        print();
-    });
+    connect(&wait, &QTimer::timeout, this, &WebEngineRenderer::printWhenParsed);
 }
 
 WebEngineRenderer::~WebEngineRenderer()
@@ -87,9 +84,34 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) {
         done(ok, ok ? QString() : tr("račun se ne može pretvoriti u PDF"));
     });
+    parseWait.setRemainingTime(qMax(waitMs, 0) + 5000);
     if (waitMs >= 0)
         wait.start(waitMs);
     page->setHtml(html, QUrl());
+}
+
+void WebEngineRenderer::printWhenParsed()
+{
+    // The wait is for images and styles that take their time; the invoice's
+    // own text is there first, which here takes a moment of its own (the
+    // engine reads it in another process). Its scripts are off, ours run.
+    if (!page || printing)
+        return;
+    if (parseWait.hasExpired()) {
+        page->triggerAction(QWebEnginePage::Stop);
+        print();
+        return;
+    }
+    page->runJavaScript(QStringLiteral("document.readyState + ' ' + location.protocol"),
+                        QWebEngineScript::ApplicationWorld, [this](const QVariant &state) {
+                            const QString said = state.toString();
+                            if (said.endsWith(QLatin1String(" data:")) && !said.startsWith(QLatin1String("loading"))) {
+                                page->triggerAction(QWebEnginePage::Stop);
+                                print();
+                            } else {
+                                QTimer::singleShot(10, this, &WebEngineRenderer::printWhenParsed);
+                            }
+                        });
 }
 
 void WebEngineRenderer::print()

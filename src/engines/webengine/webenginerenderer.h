@@ -4,6 +4,7 @@
 #include "invoicerenderer.h"
 #include "shellpage.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
 
@@ -25,6 +26,7 @@ public:
                 int waitMs) override;
 
 private:
+    void printWhenParsed();
     void print();
     void done(bool ok, const QString &problem);
 
@@ -34,6 +36,7 @@ private:
     QWebEngineUrlRequestInterceptor *onlyService = nullptr;
     QPointer<QWebEnginePage> page;
     QTimer wait;
+    QDeadlineTimer parseWait; // the invoice's own text is waited for this long at most
     QPageLayout layout;
     QString pdfPath;
     bool printing = false;
