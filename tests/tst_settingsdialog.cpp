@@ -374,6 +374,8 @@ void TestSettingsDialog::testPrint()
         combo()->setCurrentIndex(combo()->findText(QStringLiteral("Pisač: Blagajna"))); // not the default
     }
     click("btnTestPrint");
+    // Said once the output is over; the dialog runs meanwhile.
+    QTRY_VERIFY_WITH_TIMEOUT(widget<QPushButton>("btnTestPrint")->isEnabled(), 15000);
     const QString result = widget<QLabel>("lblTestResult")->text();
     QVERIFY2(result.startsWith(QStringLiteral("Probni ispis poslan")), qPrintable(result));
 

@@ -250,27 +250,30 @@ void Settings::testPrint()
     testResult->setText(tr("Ispisujem…"));
     testPrintButton->setEnabled(false);
 
-    OutputResult result;
+    auto shown = [this, target](const OutputResult &result) {
+        testPrintButton->setEnabled(true);
+        testResult->setText(result.done ? tr("Probni ispis poslan: %1").arg(target)
+                                        : tr("Probni ispis nije uspio: %1").arg(result.problem));
+    };
     if (choice->useSerialPort) {
-        result = writeInvoiceToPortInBackground(choice->printerPort, sample, {shownEncoding(), shownCodeTable()});
-    } else {
-        // A printer gone since the list was made is not replaced by the default one.
-        const PrinterList installed = askPrinters();
-        if (!installed.answered) {
-            result = OutputResult::failed(OutputResult::PrintSystem, installed.problem);
-        } else if (!installed.names.contains(choice->printerPort)) {
-            result = OutputResult::failed(OutputResult::Printer, tr("pisač %1 nije instaliran").arg(choice->printerPort));
-        } else {
-            QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
-            QTextDocument document;
-            document.setPlainText(sample);
-            result = printDocument(
-                printer, [&document](QPrinter &target) { document.print(&target); }, tr("Probni ispis"));
-        }
+        // Said when the write is over; the dialog keeps running meanwhile.
+        writeInvoiceToPortLater(choice->printerPort, sample, {shownEncoding(), shownCodeTable()},
+                                std::make_shared<std::atomic<bool>>(false), this, shown);
+        return;
     }
-    testPrintButton->setEnabled(true);
-    testResult->setText(result.done ? tr("Probni ispis poslan: %1").arg(target)
-                                    : tr("Probni ispis nije uspio: %1").arg(result.problem));
+    // A printer gone since the list was made is not replaced by the default one.
+    const PrinterList installed = askPrinters();
+    if (!installed.answered) {
+        shown(OutputResult::failed(OutputResult::PrintSystem, installed.problem));
+    } else if (!installed.names.contains(choice->printerPort)) {
+        shown(OutputResult::failed(OutputResult::Printer, tr("pisač %1 nije instaliran").arg(choice->printerPort)));
+    } else {
+        QPrinter printer(QPrinterInfo::printerInfo(choice->printerPort), QPrinter::HighResolution);
+        QTextDocument document;
+        document.setPlainText(sample);
+        shown(printDocument(
+            printer, [&document](QPrinter &target) { document.print(&target); }, tr("Probni ispis")));
+    }
 }
 
 void Settings::on_pushButton_clicked()

@@ -6,8 +6,6 @@
 #include "serialport.h"
 
 #include <QDebug>
-#include <QEventLoop>
-#include <QThread>
 
 OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding,
                                 const std::atomic<bool> *stop)
@@ -40,25 +38,6 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
         return OutputResult::failed(stop && *stop ? OutputResult::Stopped : OutputResult::Device,
                                     QStringLiteral("upis na port %1 nije uspio (%2)").arg(port.portName(), writeError));
     return OutputResult::ok();
-}
-
-OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
-                                            const PortEncodingSetting &encoding, const std::atomic<bool> *stop)
-{
-    OutputResult result;
-    // The port is made, used and closed on the worker: it belongs to no other thread.
-    QThread *worker = QThread::create([&result, portName, text, encoding, stop] {
-        SerialPort port(portName);
-        result = writeInvoiceToPort(port, text, encoding, stop);
-    });
-    QEventLoop loop;
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    if (!worker->isFinished())
-        loop.exec();
-    worker->wait();
-    delete worker;
-    return result;
 }
 
 void writeInvoiceToPortLater(const QString &portName, const QString &text, const PortEncodingSetting &encoding,

@@ -28,13 +28,6 @@ struct PortEncodingSetting
 OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding = {},
                                 const std::atomic<bool> *stop = nullptr);
 
-// The same on a thread of its own, for the port `portName`; the caller's
-// event loop keeps running meanwhile (a nested loop), so a device that stops
-// taking data never freezes the window.
-OutputResult writeInvoiceToPortInBackground(const QString &portName, const QString &text,
-                                            const PortEncodingSetting &encoding,
-                                            const std::atomic<bool> *stop = nullptr);
-
 // The same on a thread of its own, for the port `portName`, without waiting:
 // `done` gets the outcome on the receiver's thread once the write is over,
 // and not at all once the receiver is gone. `stop` is shared with the
