@@ -1,7 +1,8 @@
 # Adds an object library TARGET that defines deploymentContext() for the
 # service HOST, trusting the certificates of the PEM file (none when PEM is
 # empty) besides the system's, and requiring update answers signed with the
-# key of the public key file UPDATE_KEY (unsigned ones pass when it is empty).
+# key of the public key file UPDATE_KEY (unsigned ones pass when it is empty),
+# with the update platform code and the self-update as configured.
 function(velmor_add_deployment_library target host pem update_key)
     set(SERVICE_HOST "${host}")
     set(PEM_TEXT "")
@@ -13,6 +14,11 @@ function(velmor_add_deployment_library target host pem update_key)
     if(update_key)
         file(READ "${update_key}" UPDATE_KEY_TEXT)
         set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${update_key}")
+    endif()
+    if(VELMOR_SELF_UPDATE)
+        set(SELF_UPDATE_VALUE true)
+    else()
+        set(SELF_UPDATE_VALUE false)
     endif()
     set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
     configure_file("${PROJECT_SOURCE_DIR}/src/app/deployment.cpp.in" "${out}" @ONLY)

@@ -59,6 +59,7 @@ private slots:
     void noContextMenu();
     void updateCheckOverTheWindow_data();
     void updateCheckOverTheWindow();
+    void noCheckWithoutSelfUpdate();
     void errorPageUntilTheServiceComesBack();
     void updateBoxGoesWhenTheServiceIsBack();
     void foreignPageFailsWithoutTrapping();
@@ -278,6 +279,20 @@ void TestMainWindow::progressBarFollowsLoads()
     QCOMPARE(started.count(), 1);
     QCOMPARE(finished.last().at(0).value<PageLoad>().ok, false);
     QVERIFY(progressBar()->isHidden());
+}
+
+void TestMainWindow::noCheckWithoutSelfUpdate()
+{
+    // Updates come by the package manager: nothing is asked, nothing shown.
+    ShellContext context = testContext(service.origin());
+    context.selfUpdate = false;
+    std::unique_ptr<QSignalSpy> loads;
+    window = makeMainWindow(context, loads);
+    window->showMaximized();
+    QVERIFY(waitForLoads(window.get(), *loads));
+    QTest::qWait(300);
+    QCOMPARE(service.requestsTo("/updates/checkForUpdates").size(), 0);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestMainWindow::noContextMenu()

@@ -130,17 +130,21 @@ void TestUpdates::checkAddress_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("platform");
 
     QTest::newRow("built-in address") << QByteArray() << QByteArray("/updates/checkForUpdates")
-                                      << QByteArray("/updates/checkForUpdates?os=1");
+                                      << QByteArray("/updates/checkForUpdates?os=1") << QString();
+    QTest::newRow("a build's own platform code")
+        << QByteArray() << QByteArray("/updates/checkForUpdates") << QByteArray("/updates/checkForUpdates?os=linux-x64")
+        << QStringLiteral("linux-x64");
     QTest::newRow("empty setting uses the built-in one")
         << QByteArray("checkForNewVersionUrl=\n") << QByteArray("/updates/checkForUpdates")
-        << QByteArray("/updates/checkForUpdates?os=1");
+        << QByteArray("/updates/checkForUpdates?os=1") << QString();
     QTest::newRow("configured address gets the 1")
         << QByteArray("checkForNewVersionUrl=%S/custom/check?platform=\n") << QByteArray("/custom/check")
-        << QByteArray("/custom/check?platform=1");
+        << QByteArray("/custom/check?platform=1") << QString();
     QTest::newRow("configured without a query key")
-        << QByteArray("checkForNewVersionUrl=%S/check\n") << QByteArray("/check1") << QByteArray("/check1");
+        << QByteArray("checkForNewVersionUrl=%S/check\n") << QByteArray("/check1") << QByteArray("/check1") << QString();
 }
 
 void TestUpdates::checkAddress()
@@ -148,10 +152,14 @@ void TestUpdates::checkAddress()
     QFETCH(QByteArray, settings);
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, target);
+    QFETCH(QString, platform);
 
     service.content(path, R"({"version": 0})", "application/json");
     writeSettingsFile("[General]\n" + settings.replace("%S", service.origin().toLatin1()));
-    QCOMPARE(runUpdates(context(), true).how, QStringLiteral("closed"));
+    ShellContext shell = context();
+    if (!platform.isEmpty())
+        shell.updatePlatform = platform;
+    QCOMPARE(runUpdates(shell, true).how, QStringLiteral("closed"));
     QCOMPARE(service.requests().size(), 1);
     QCOMPARE(service.requests().first().target, target);
 }

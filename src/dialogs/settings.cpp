@@ -100,6 +100,8 @@ void Settings::buildEncodingChoice()
             codeTable->setValue(18);
     });
     connect(testPrintButton, &QPushButton::clicked, this, &Settings::testPrint);
+    // Updates come by the package manager in a build without the self-update.
+    ui->pushButton->setVisible(context.selfUpdate);
 }
 
 void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow,

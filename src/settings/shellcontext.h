@@ -30,6 +30,8 @@ struct ShellContext
     QByteArray trustedCertificates; // PEM, trusted besides the system's authorities
     QByteArray updatePublicKey;     // PEM (Ed25519); when set, update answers must be signed with its key
     UpdateLimits updateLimits;
+    QString updatePlatform = QStringLiteral("1"); // the update check's platform code
+    bool selfUpdate = true;                        // false: no update check, updates come by the package manager
     int pageTimeoutMs = 30000;   // a page request that gets nothing for this long fails
     int retryIntervalMs = 15000; // a page that failed to load is tried again after this long
     int reportTimeLimitMs = 600000; // a report still arriving after this long is given up

@@ -143,8 +143,10 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     invoices->openJournal();
 
     // From the event loop, once the window is up: the dialog comes over the
-    // window instead of in its place.
-    QTimer::singleShot(0, this, &MainWindow::runStartupUpdateCheck);
+    // window instead of in its place. A build without the self-update gets
+    // its updates from the package manager and asks nothing.
+    if (context.selfUpdate)
+        QTimer::singleShot(0, this, &MainWindow::runStartupUpdateCheck);
 }
 
 MainWindow::~MainWindow()

@@ -87,7 +87,7 @@ void UpdateClient::checkForUpdates()
     QString address = settings.checkForNewVersionUrl();
     if (address.isEmpty())
         address = context.serviceOrigin + QLatin1String("/updates/checkForUpdates?os=");
-    address += QLatin1Char('1'); // the platform code
+    address += context.updatePlatform;
 
     // The answer says which code runs next: it comes over https or not at all.
     if (!isHttps(address)) {

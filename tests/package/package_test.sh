@@ -82,6 +82,12 @@ printf 'version=99\n' >>"$data/settings.ini"
 chmod u+w "$root/usr/lib/velmor-tarsila"; echo 50.0 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
 as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
 [ -e "$data/program/updated-by-the-service" ] || fail "a newer self-update was replaced by an older package"
+# Versions are numbers, as the program reads them: a package of 99.10 (99.1)
+# is older than a self-update to 99.5.
+sed -i 's/^version=99$/version=99.5/' "$data/settings.ini"
+chmod u+w "$root/usr/lib/velmor-tarsila"; echo 99.10 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
+as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
+[ -e "$data/program/updated-by-the-service" ] || fail "package 99.10 was taken for newer than a self-update to 99.5"
 # A package newer than anything the user has: copied again.
 chmod u+w "$root/usr/lib/velmor-tarsila"; echo 100.0 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
 sums=$(cd "$root/usr" && find . -type f -exec sha256sum {} + | sort)
