@@ -21,8 +21,12 @@ bool installCroatian()
     if (own->load(croatian, QStringLiteral("velmor"), QStringLiteral("_"), QStringLiteral(":/translations")))
         QCoreApplication::installTranslator(own);
     auto *qt = new QTranslator(QCoreApplication::instance());
-    const bool qtLoaded = qt->load(croatian, QStringLiteral("qt"), QStringLiteral("_"),
-                                   QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    const QString qtTranslations = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
+    const bool qtLoaded = qt->load(croatian, QStringLiteral("qt"), QStringLiteral("_"), qtTranslations);
     if (qtLoaded)
         QCoreApplication::installTranslator(qt);
     return qtLoaded;

@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include <QTimeZone>
+
 #include "textescape.h"
 
 #include <QAtomicInt>
@@ -25,7 +27,7 @@ JournalEntry entryFrom(const QSqlQuery &query)
 {
     JournalEntry entry;
     entry.id = query.value(0).toLongLong();
-    entry.time = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
+    entry.time = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), QTimeZone::utc());
     entry.page = query.value(2).toString();
     entry.mode = query.value(3).toString();
     entry.target = query.value(4).toString();

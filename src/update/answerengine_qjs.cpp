@@ -1,3 +1,4 @@
+#include "answervalues.h"
 #include "updateanswer.h"
 
 #include <QJSEngine>
@@ -11,17 +12,6 @@
 // The answer read by QJSEngine (Qt 6 has no QtScript).
 
 namespace {
-
-// A property as text; missing, null or on a non-object, empty.
-QString textOf(const QJSValue &object, const QString &name)
-{
-    if (!object.isObject())
-        return QString();
-    const QJSValue value = object.property(name);
-    if (value.isUndefined() || value.isNull() || value.isError())
-        return QString();
-    return value.toString();
-}
 
 // Interrupts the engine once the deadline has passed. The engine never
 // returns to an event loop while it runs, so the watch runs on a thread of
@@ -70,7 +60,6 @@ void warmUpAnswerEngine()
 
 UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs)
 {
-    UpdateAnswer result;
     QJSEngine engine;
     Deadline deadline(engine, deadlineMs);
 
@@ -80,25 +69,6 @@ UpdateAnswer evaluateUpdateAnswer(const QString &answer, int deadlineMs)
 
     // A getter or a conversion that never ends while the values are read is
     // ended with the whole reader, by its processor-time limit.
-    const QJSValue version = value.isObject() ? value.property(QStringLiteral("version")) : QJSValue();
-    result.version = (version.isUndefined() || version.isError()) ? 0 : version.toNumber();
-
-    const QJSValue files = value.isObject() ? value.property(QStringLiteral("files")) : QJSValue();
-    result.hasFileList = files.isArray();
-    if (!result.hasFileList)
-        return result;
-    // The elements in index order ("length" is not enumerable).
-    QJSValueIterator it(files);
-    while (it.hasNext()) {
-        it.next();
-        const QJSValue entry = it.value();
-        UpdateFile file;
-        file.downloadUrl = textOf(entry, QStringLiteral("DownloadURL"));
-        if (file.downloadUrl.isEmpty())
-            continue;
-        file.filePath = textOf(entry, QStringLiteral("FilePath"));
-        file.sha256 = textOf(entry, QStringLiteral("SHA256"));
-        result.files.append(file);
-    }
-    return result;
+    return answerValues<QJSValue, QJSValueIterator>(
+        value, [](const QJSValue &v) { return v.isUndefined() || v.isError(); });
 }
