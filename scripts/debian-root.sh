@@ -37,8 +37,11 @@ debian_base_root() {
         rm -rf "$base"
         mkdir -p "$VELMOR_ROOT_CACHE"
         echo "Making a minimal Debian $1 ($codename) root from $(debian_mirror) in $base" >&2
-        debootstrap --variant=minbase --include=ca-certificates "$codename" "$base" "$(debian_mirror)" >&2 ||
+        if ! debootstrap --variant=minbase --include=ca-certificates "$codename" "$base" "$(debian_mirror)" \
+                >"$base.log" 2>&1; then
+            tail -n 20 "$base.log" >&2
             return 1
+        fi
         printf 'deb %s %s main\n' "$(debian_mirror)" "$codename" >"$base/etc/apt/sources.list"
         touch "$base/.complete"
     fi
