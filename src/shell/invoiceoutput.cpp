@@ -180,12 +180,25 @@ void InvoiceOutput::output(const Invoice &invoice)
 
 void InvoiceOutput::start(const Invoice &invoice)
 {
+    // The printers are looked up for each invoice: one that was away and is
+    // back again is used. Asked off the GUI thread; a print system that does
+    // not answer in time is asked nothing more.
+    if (useSerialPort || !printSystemTakesDocuments()) {
+        begin(invoice, useSerialPort, useSerialPort ? PrinterList() : askPrinters());
+        return;
+    }
+    PrinterList late;
+    late.problem = printSystemSilent();
+    runLaterWithin<PrinterList, InvoiceOutput>([] { return installedPrinters(); }, printSystemWaitMs, late, this,
+                                               [this, invoice](const PrinterList &printers) {
+                                                   begin(invoice, false, printers);
+                                               });
+}
+
+void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterList &printers)
+{
     // The output in use now, for the whole of this invoice.
-    const bool portMode = useSerialPort;
     const PortEncodingSetting encoding{outputInUse.portEncoding, outputInUse.portCodeTable};
-    // Looked up now: a printer that was away and is back again is used.
-    // A print system that does not answer is asked nothing more.
-    const PrinterList printers = portMode ? PrinterList() : askPrinters();
     if (!portMode) {
         knownPrinters = printers;
         emit outputShownChanged(outputShown());

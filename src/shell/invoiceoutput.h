@@ -97,6 +97,7 @@ private:
 
     void output(const Invoice &invoice);
     void start(const Invoice &invoice);
+    void begin(const Invoice &invoice, bool portMode, const PrinterList &printers);
     void printHtml(const QString &printerName);
     void finish(const OutputResult &result);
     void noteJournal();
