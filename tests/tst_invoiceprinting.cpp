@@ -211,7 +211,7 @@ void TestInvoicePrinting::waitLimit()
     QCOMPARE(imageWasIn, printedAfterImage);
     QVERIFY(CupsScheduler::text(newJobs().first()).contains(QStringLiteral("Racun br. 7")));
     if (withSlowImage && !service.requestsTo("/slow-logo.png").isEmpty())
-        QTRY_VERIFY_WITH_TIMEOUT(*imageAnswered, 5000); // let the server finish before the next test
+        QTRY_VERIFY_WITH_TIMEOUT(*imageAnswered, 10000); // let the server finish before the next test
 }
 
 void TestInvoicePrinting::printerStopsTakingJobs_data()

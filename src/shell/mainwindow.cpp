@@ -2,12 +2,11 @@
 #include "ui_mainwindow.h"
 
 #include "engine.h"
-#include "errorpage.h"
 #include "failurebar.h"
 #include "invoiceoutput.h"
 #include "journal.h"
 #include "jsconnector.h"
-#include "networkproblem.h"
+#include "pagesession.h"
 #include "printdocument.h"
 #include "recentinvoices.h"
 #include "reportdownloads.h"
@@ -25,10 +24,9 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTime>
+#include <QTimer>
 #include <QUrl>
 
-#include <utility>
 
 static void initResources()
 {
@@ -48,8 +46,8 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     const StartupSettings startup = SettingsFile(context.settingsFile).startup(context.serviceOrigin);
     // Only the service's own pages (and those of the configured main address)
     // may ask the shell for anything or have their invoices printed.
-    serviceOrigins = {QUrl(context.serviceOrigin, QUrl::TolerantMode), QUrl(startup.mainUrl, QUrl::TolerantMode)};
-    mainAddress = QUrl(startup.mainUrl, QUrl::TolerantMode);
+    const QUrl mainAddress(startup.mainUrl, QUrl::TolerantMode);
+    const QList<QUrl> serviceOrigins{QUrl(context.serviceOrigin, QUrl::TolerantMode), mainAddress};
     // A certificate nothing vouches for is trusted on first use only for a
     // main address of its own, never for the service.
     const QString serviceHost = TrustedHosts::hostPort(serviceOrigins.at(0));
@@ -65,15 +63,10 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
 
     shellPage = createShellPage(setup, this);
     ui->gridLayout->addWidget(shellPage->view(), 1, 0, 1, 2);
-    connect(shellPage.get(), &ShellPage::loadStarted, this, &MainWindow::on_load_started);
-    connect(shellPage.get(), &ShellPage::loadProgress, this, &MainWindow::on_load_progress);
-    connect(shellPage.get(), &ShellPage::loadFinished, this, &MainWindow::on_load_finished);
-
-    retryTimer.setSingleShot(true);
-    connect(&retryTimer, &QTimer::timeout, this, &MainWindow::retryPage);
+    session = new PageSession(shellPage.get(), context, serviceOrigins, mainAddress, this);
     for (const QKeySequence &keys : {QKeySequence(QKeySequence::Refresh), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
         auto *shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, &MainWindow::reloadPage);
+        connect(shortcut, &QShortcut::activated, session, &PageSession::reload);
     }
 
     invoices = new InvoiceOutput(context, setup, this);
@@ -134,9 +127,21 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     progressBar->hide();
     progressBar->setRange(0, 100);
     statusBar()->addWidget(progressBar, 1);
+    connect(session, &PageSession::loadStarted, this, [this](const QString &host) {
+        progressBar->setFormat(host + QStringLiteral(" %p%"));
+        progressBar->setValue(0);
+        progressBar->show();
+    });
+    connect(session, &PageSession::loadProgress, progressBar, &QProgressBar::setValue);
+    connect(session, &PageSession::loadEnded, progressBar, &QWidget::hide);
+    connect(session, &PageSession::servicePageLoaded, this, [this](const PageLoad &load, bool startedByShell) {
+        if (load.ok && startupUpdates)
+            startupUpdates->serviceAnswered();
+        invoices->pageLoaded(load, startedByShell);
+    });
 
     invoices->configure();
-    shellPage->load(mainAddress);
+    session->start();
 
     // What need not come before the first request comes after it: the
     // journal (its pruning later still, when the till is idle).
@@ -159,96 +164,6 @@ MainWindow::~MainWindow()
     delete btnRecent;
     delete lblOutput;
     delete ui;
-}
-
-void MainWindow::on_load_started(const QUrl &requested)
-{
-    if (!errorPageLoading) {
-        // A page of the service (or wherever the user went), not ours.
-        errorPageShown = false;
-        retryTimer.stop();
-        loadingUrl = requested;
-        loadProblem.clear();
-        progressBar->setFormat(loadingUrl.host() + QStringLiteral(" %p%"));
-    }
-    progressBar->setMinimum(0);
-    progressBar->setVisible(!errorPageLoading);
-}
-
-void MainWindow::on_load_progress(int progress)
-{
-    progressBar->setValue(progress);
-}
-
-void MainWindow::on_load_finished(const PageLoad &load)
-{
-    progressBar->hide();
-    if (errorPageLoading) {
-        errorPageLoading = false; // the shell's own page: no invoice, no mark
-        return;
-    }
-    const bool startedByShell = std::exchange(loadStartedByShell, false);
-    if (!load.refusal.isEmpty()) {
-        loadProblem = load.refusal; // already logged, with the address
-    } else if (load.error != QNetworkReply::NoError && isUnreachable(load.error)) {
-        // "Servis" is for the service's own pages; a dead link elsewhere is just that.
-        loadProblem = JSConnector::isFromOrigins(load.failedUrl, serviceOrigins)
-                          ? networkProblem(load.error, load.failedUrl, context.pageTimeoutMs)
-                          : tr("Stranica %1 nije dostupna (%2)")
-                                .arg(load.failedUrl.host(), networkReason(load.error, context.pageTimeoutMs));
-        qWarning().noquote() << "Stranica se ne može učitati:" << load.failedUrl.toString() << "-" << loadProblem;
-    }
-    if (!load.ok && !loadProblem.isEmpty()) {
-        // From the event loop: the view is still finishing this load.
-        QMetaObject::invokeMethod(this, &MainWindow::showErrorPage, Qt::QueuedConnection);
-        return;
-    }
-    if (!load.fromService) {
-        // Another site's page prints nothing, whatever it leaves.
-        if (load.hasInvoiceElement)
-            qWarning().noquote() << "Račun na stranici" << load.url.toString(QUrl::RemoveUserInfo)
-                                 << "nije ispisan: stranica nije sa servisa";
-        return;
-    }
-    if (load.ok && startupUpdates)
-        startupUpdates->serviceAnswered();
-    invoices->pageLoaded(load, startedByShell);
-}
-
-void MainWindow::showErrorPage()
-{
-    errorPageShown = true;
-    errorPageLoading = true;
-    // The shell tries again by itself only for the service: another site's
-    // page that fails must not hold the till; it gets a way back instead.
-    if (JSConnector::isFromOrigins(loadingUrl, serviceOrigins)) {
-        shellPage->showHtml(
-            errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), context.retryIntervalMs / 1000));
-        retryTimer.start(context.retryIntervalMs);
-    } else {
-        shellPage->showHtml(errorPageHtml(loadProblem, loadingUrl, QTime::currentTime(), 0, mainAddress));
-    }
-}
-
-void MainWindow::retryPage()
-{
-    // A connection that stalled would be used again and stall again: the
-    // retry starts afresh.
-    shellPage->startAfresh();
-    loadStartedByShell = true;
-    shellPage->load(loadingUrl);
-}
-
-void MainWindow::reloadPage()
-{
-    // On the shell's own page, the page that failed is the one to load
-    // again, on a connection of its own.
-    if (errorPageShown) {
-        shellPage->startAfresh();
-        shellPage->load(loadingUrl);
-    } else {
-        shellPage->reload();
-    }
 }
 
 void MainWindow::on_btnSettings_clicked()

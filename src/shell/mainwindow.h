@@ -3,16 +3,14 @@
 #include "shellcontext.h"
 #include "shellpage.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
-#include <QUrl>
 
 #include <memory>
 
 class FailureBar;
 class InvoiceOutput;
+class PageSession;
 class QCloseEvent;
 class QLabel;
 class QMessageBox;
@@ -26,9 +24,9 @@ class MainWindow;
 }
 
 // The till's one window: the service's page (whatever engine shows it), the
-// shell's own page when it cannot be loaded and the retry, and the status
-// bar, the failure bar and the dialogs. Invoices are `InvoiceOutput`'s and
-// reports `ReportDownloads`'.
+// status bar, the failure bar and the dialogs. The page's loads and their
+// retry are `PageSession`'s, invoices `InvoiceOutput`'s and reports
+// `ReportDownloads`'.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -46,14 +44,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void on_load_started(const QUrl &requested);
-    void on_load_progress(int progress);
-    void on_load_finished(const PageLoad &load);
     void on_btnSettings_clicked();
     void on_output_idle();
-    void showErrorPage();
-    void reloadPage();
-    void retryPage();
     void showRecentInvoices();
     void showJournalProblem(const QString &problem);
     void runStartupUpdateCheck();
@@ -61,10 +53,9 @@ private:
     Ui::MainWindow *ui;
     ShellContext context;
     std::unique_ptr<ShellPage> shellPage;
+    PageSession *session = nullptr;
     InvoiceOutput *invoices = nullptr;
     ReportDownloads *reports = nullptr;
-    QList<QUrl> serviceOrigins; // the service's, and the main address's
-    QUrl mainAddress;
     QProgressBar *progressBar = nullptr;
     QPushButton *btnSettings = nullptr;
     QPushButton *btnRecent = nullptr;
@@ -72,17 +63,5 @@ private:
     FailureBar *failureBar = nullptr;
     bool closeRequested = false; // close once the output is over
     QPointer<QMessageBox> closingBox;
-
-    // The page being loaded (or that failed, while the error page shows), and
-    // why it failed when it did.
-    QUrl loadingUrl;
-    QString loadProblem;
-    // The shell's own error page: being loaded, or shown for `loadingUrl`.
-    bool errorPageLoading = false;
-    bool errorPageShown = false;
-    QTimer retryTimer;
-    // The load under way was started by the shell itself (a retry), not by
-    // anyone at the till: it prints no invoice that was printed already.
-    bool loadStartedByShell = false;
     QPointer<Updates> startupUpdates; // the start-up check's box, while it is open
 };
