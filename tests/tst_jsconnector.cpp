@@ -27,8 +27,10 @@ private slots:
     void currentJavaScript();
 
 private:
-    // Serves `body` at `path` of `server`, loads it in a fresh page and waits
-    // until it has loaded.
+    // A fresh page on its way to `body`, served at `path` of `server`; the
+    // engine says nothing of it before the event loop runs.
+    std::unique_ptr<ShellPage> loading(TestServer &server, const QByteArray &path, const QString &body);
+    // The same, waited for until it has loaded.
     std::unique_ptr<ShellPage> open(TestServer &server, const QByteArray &path, const QString &body,
                                     PageLoad *load = nullptr);
 
@@ -53,15 +55,21 @@ void TestJSConnector::initTestCase()
     setup.pageTimeoutMs = 5000;
 }
 
-std::unique_ptr<ShellPage> TestJSConnector::open(TestServer &server, const QByteArray &path, const QString &body,
-                                                 PageLoad *load)
+std::unique_ptr<ShellPage> TestJSConnector::loading(TestServer &server, const QByteArray &path, const QString &body)
 {
     server.html(path, (QStringLiteral("<html><head><title>-</title></head><body>") + body
                        + QStringLiteral("</body></html>"))
                           .toUtf8());
     std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
-    QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
     page->load(QUrl(server.url(QString::fromLatin1(path))));
+    return page;
+}
+
+std::unique_ptr<ShellPage> TestJSConnector::open(TestServer &server, const QByteArray &path, const QString &body,
+                                                 PageLoad *load)
+{
+    std::unique_ptr<ShellPage> page = loading(server, path, body);
+    QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
     if (!loaded.wait(10000)) {
         qWarning("%s did not load within 10 s", path.constData());
         return nullptr;
@@ -115,11 +123,9 @@ void TestJSConnector::callsFromThePage()
     // The calls are made by the document's inline script, during its load.
     const QString body = QStringLiteral("<script>") + script
                          + QStringLiteral(";JSConnector.displayString('end')</script>");
-    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    std::unique_ptr<ShellPage> page = loading(service, "/calls", body);
     QSignalSpy displaySpy(page->connector(), &JSConnector::display_string_received);
     QSignalSpy reportSpy(page->connector(), &JSConnector::download_report_request_received);
-    service.html("/calls", body.toUtf8());
-    page->load(QUrl(service.url(QStringLiteral("/calls"))));
     QTRY_VERIFY_WITH_TIMEOUT(displaySpy.count() > 0 && displaySpy.last().at(0).toString() == QLatin1String("end"),
                              10000);
 
@@ -181,11 +187,9 @@ void TestJSConnector::pageCannotHarmTheShell()
         " 'destroyed', 'objectName', 'displayString(QString)']"
         ".filter(function (name) { return name in b; }).concat(seen).join(',') || 'none';"
         "window.setTimeout(function () { JSConnector.displayString('later'); }, 100);</script>");
-    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    std::unique_ptr<ShellPage> page = loading(service, "/hostile", hostile);
     QSignalSpy displaySpy(page->connector(), &JSConnector::display_string_received);
-    service.html("/hostile", hostile.toUtf8());
     QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
-    page->load(QUrl(service.url(QStringLiteral("/hostile"))));
     QVERIFY(loaded.wait(10000));
     QCOMPARE(page->title(), QStringLiteral("none")); // nothing of the shell's own, no transport
 
@@ -208,10 +212,8 @@ void TestJSConnector::callsArriveInOrder()
         "window.addEventListener('load', function () { c.displayString('4');"
         "  setTimeout(function () { document.body.click(); c.displayString('6'); }, 50); });"
         "</script><body onclick=\"JSConnector.displayString('5')\"><p>x</p></body>");
-    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    std::unique_ptr<ShellPage> page = loading(service, "/order", body);
     QSignalSpy displaySpy(page->connector(), &JSConnector::display_string_received);
-    service.html("/order", body.toUtf8());
-    page->load(QUrl(service.url(QStringLiteral("/order"))));
     QTRY_COMPARE_WITH_TIMEOUT(displaySpy.count(), 6, 10000);
     QCOMPARE(arguments(displaySpy), (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
                                                   QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")}));
@@ -257,11 +259,9 @@ void TestJSConnector::currentJavaScript()
         "  typeof globalThis.JSConnector];"
         "later().then(function (value) { JSConnector.displayString(parts.join(',') + ',' + value); });"
         "</script>");
-    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    std::unique_ptr<ShellPage> page = loading(service, "/modern", body);
     QSignalSpy displaySpy(page->connector(), &JSConnector::display_string_received);
     QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
-    service.html("/modern", body.toUtf8());
-    page->load(QUrl(service.url(QStringLiteral("/modern"))));
     QVERIFY(loaded.wait(10000));
 #ifdef VELMOR_ENGINE_WEBKIT
     QTest::qWait(200);
