@@ -231,8 +231,9 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
         QStringLiteral("velmor-%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
     const QString origins = originList(setup.serviceOrigins);
     channel = new QWebChannel(this);
-    channel->registerObject(QStringLiteral("velmorBridge"),
-                            new ChannelBridge(bridge, page, setup.serviceOrigins));
+    auto *channelBridge = new ChannelBridge(bridge, page, setup.serviceOrigins);
+    channelBridge->setParent(this);
+    channel->registerObject(QStringLiteral("velmorBridge"), channelBridge);
     page->setWebChannel(channel, QWebEngineScript::ApplicationWorld);
     page->scripts().insert(documentScript(QStringLiteral("velmor-stand-in"), standInScript(origins, event),
                                           QWebEngineScript::MainWorld));
