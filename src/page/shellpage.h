@@ -55,7 +55,6 @@ public:
 
     virtual void load(const QUrl &url) = 0;
     virtual void reload() = 0;
-    virtual void stop() = 0;
     // The shell's own page (no bridge, no after-load step).
     virtual void showHtml(const QString &html) = 0;
     // The next request starts on new connections: one that stalled would

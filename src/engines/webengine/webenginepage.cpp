@@ -301,11 +301,6 @@ void WebEnginePage::reload()
     page->triggerAction(QWebEnginePage::Reload);
 }
 
-void WebEnginePage::stop()
-{
-    page->triggerAction(QWebEnginePage::Stop);
-}
-
 void WebEnginePage::showHtml(const QString &html)
 {
     page->setHtml(html);

@@ -110,11 +110,6 @@ void WebKitPage::reload()
     webView->reload();
 }
 
-void WebKitPage::stop()
-{
-    webView->stop();
-}
-
 void WebKitPage::showHtml(const QString &html)
 {
     webView->setHtml(html);

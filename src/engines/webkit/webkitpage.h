@@ -23,7 +23,6 @@ public:
     JSConnector *connector() override { return bridge; }
     void load(const QUrl &url) override;
     void reload() override;
-    void stop() override;
     void showHtml(const QString &html) override;
     void startAfresh() override;
     QUrl url() const override;
