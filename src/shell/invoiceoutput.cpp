@@ -19,6 +19,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// The printed invoice's name, in the PDF and in the print queue.
+QString invoiceDocumentTitle()
+{
+    return InvoiceOutput::tr("Račun");
+}
+
+} // namespace
+
 InvoiceOutput::InvoiceOutput(const ShellContext &context, const PageSetup &printSetup, QObject *parent)
     : QObject(parent)
     , context(context)
@@ -273,11 +283,11 @@ void InvoiceOutput::printHtml(const QString &printerName)
                 finish(OutputResult::failed(OutputResult::Local, problem));
                 return;
             }
-            submitPdfLater(current.target, pdf->fileName(), tr("Račun"), this,
+            submitPdfLater(current.target, pdf->fileName(), invoiceDocumentTitle(), this,
                            [this](const OutputResult &result) { finish(result); });
         });
     }
-    renderer->render(current.text, layout, tr("Račun"), pdf->fileName(), renderWaitMs);
+    renderer->render(current.text, layout, invoiceDocumentTitle(), pdf->fileName(), renderWaitMs);
 }
 
 void InvoiceOutput::finish(const OutputResult &result)

@@ -1,5 +1,6 @@
 #include "webenginepage.h"
 
+#include "certificateanswer.h"
 #include "jsconnector.h"
 #include "trustingnetworkmanager.h"
 
@@ -191,22 +192,6 @@ QNetworkReply::NetworkError networkError(int code)
     }
 }
 
-QSslError::SslError sslErrorOf(QWebEngineCertificateError::Type type)
-{
-    switch (type) {
-    case QWebEngineCertificateError::CertificateAuthorityInvalid:
-        return QSslError::UnableToGetLocalIssuerCertificate;
-    case QWebEngineCertificateError::CertificateCommonNameInvalid:
-        return QSslError::HostNameMismatch;
-    case QWebEngineCertificateError::CertificateDateInvalid:
-        return QSslError::CertificateExpired;
-    case QWebEngineCertificateError::CertificateRevoked:
-        return QSslError::CertificateRevoked;
-    default:
-        return QSslError::CertificateRejected;
-    }
-}
-
 } // namespace
 
 WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
@@ -379,18 +364,10 @@ void WebEnginePage::finishLoad(PageLoad load)
 
 void WebEnginePage::on_certificate_error(const QWebEngineCertificateError &error)
 {
-    const QList<QSslCertificate> chain = error.certificateChain();
-    const QList<QSslError> errors{QSslError(sslErrorOf(error.type()), chain.value(0))};
-    const CertificateJudge::Verdict verdict = certificates.judge(error.url(), chain, errors);
-    QWebEngineCertificateError answer = error;
-    if (verdict.accepted) {
-        answer.acceptCertificate();
-        return;
-    }
+    const CertificateJudge::Verdict verdict = answerCertificateError(certificates, error);
     // The page's own address: an image refused does not make the page fail.
-    if (error.url().adjusted(QUrl::RemoveFragment) == loadingUrl.adjusted(QUrl::RemoveFragment))
+    if (!verdict.accepted && error.url().adjusted(QUrl::RemoveFragment) == loadingUrl.adjusted(QUrl::RemoveFragment))
         refusal = verdict.refusal;
-    answer.rejectCertificate();
 }
 
 void WebEnginePage::on_download_requested(QWebEngineDownloadRequest *download)

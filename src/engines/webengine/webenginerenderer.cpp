@@ -1,9 +1,9 @@
 #include "webenginerenderer.h"
 
+#include "certificateanswer.h"
 #include "jsconnector.h"
 
 #include <QDebug>
-#include <QSslError>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -41,8 +41,7 @@ private:
 } // namespace
 
 WebEngineRenderer::WebEngineRenderer(const PageSetup &setup)
-    : setup(setup)
-    , certificates(setup.trustedHostsFile, setup.trustedCertificates)
+    : certificates(setup.trustedHostsFile, setup.trustedCertificates)
 {
     certificates.setFirstUseHost(setup.firstUseHost);
     profile = new QWebEngineProfile(this); // off the record, and apart from the page's
@@ -69,17 +68,8 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     page = new QWebEnginePage(profile, this);
     // An invoice is a document, not a program: its scripts do not run.
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    connect(page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
-        const QList<QSslCertificate> chain = error.certificateChain();
-        const QSslError::SslError kind = error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid
-                                             ? QSslError::UnableToGetLocalIssuerCertificate
-                                             : QSslError::CertificateRejected;
-        QWebEngineCertificateError answer = error;
-        if (certificates.judge(error.url(), chain, {QSslError(kind, chain.value(0))}).accepted)
-            answer.acceptCertificate();
-        else
-            answer.rejectCertificate();
-    });
+    connect(page, &QWebEnginePage::certificateError, this,
+            [this](const QWebEngineCertificateError &error) { answerCertificateError(certificates, error); });
     connect(page, &QWebEnginePage::loadFinished, this, &WebEngineRenderer::print);
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) {
         done(ok, ok ? QString() : tr("račun se ne može pretvoriti u PDF"));

@@ -30,7 +30,6 @@ private:
     void print();
     void done(bool ok, const QString &problem);
 
-    PageSetup setup;
     CertificateJudge certificates;
     QWebEngineProfile *profile = nullptr;
     QWebEngineUrlRequestInterceptor *onlyService = nullptr;
