@@ -265,7 +265,7 @@ void TestMainWindow::progressBarFollowsLoads()
 
     release = true;
     QVERIFY(finished.wait(10000));
-    QCOMPARE(finished.last().at(0).value<PageLoad>().ok, true);
+    QCOMPARE(finished.last().at(0).value<PageLoad>().ok(), true);
     QVERIFY(progressBar()->isHidden());
 
     // a load that fails: nothing listens on the stopped server's port
@@ -277,7 +277,7 @@ void TestMainWindow::progressBarFollowsLoads()
     webPage()->load(deadUrl);
     QVERIFY(finished.wait(10000));
     QCOMPARE(started.count(), 1);
-    QCOMPARE(finished.last().at(0).value<PageLoad>().ok, false);
+    QCOMPARE(finished.last().at(0).value<PageLoad>().ok(), false);
     QVERIFY(progressBar()->isHidden());
 }
 

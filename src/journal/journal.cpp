@@ -186,6 +186,10 @@ bool Journal::prepareSchema()
                        " outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '',"
                        " job_id INTEGER NOT NULL DEFAULT 0, reprint_of INTEGER NOT NULL DEFAULT 0)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS entries_time ON entries(time_ms)"),
+        // Whether a page's invoice was printed already is asked at every load
+        // the shell makes itself; the text's length keeps the rows compared
+        // few without keeping every text twice.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS entries_page ON entries(page, length(text))"),
         QStringLiteral("SELECT count(*) FROM entries"),
     };
     for (const QString &statement : statements) {
@@ -260,8 +264,10 @@ qint64 Journal::insert(const JournalEntry &entry, const QString &outcome)
         held.append(write);
         return write.entry.id;
     }
+    const qint64 local = write.entry.id;
     switch (writeNow(write)) {
     case Written:
+        localIds.remove(local); // the caller has the real id: nothing to map
         return write.entry.id;
     case Locked:
         hold(write);
@@ -278,7 +284,11 @@ bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobI
         return false;
     HeldWrite write;
     write.insert = false;
-    write.entry.id = localIds.value(id, id);
+    // An entry that waited and is written since: its outcome is the last
+    // thing its held id is needed for.
+    write.entry.id = id < 0 ? localIds.take(id) : id;
+    if (write.entry.id == 0)
+        write.entry.id = id;
     write.entry.outcome = QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed);
     write.entry.reason = printed ? QString() : reason;
     write.entry.kind = printed ? QString() : kind;
@@ -432,11 +442,12 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
     }
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id FROM entries WHERE outcome = ? AND page = ? AND text = ? "
-                                 "ORDER BY id DESC LIMIT 1"));
-    query.addBindValue(QString::fromLatin1(JournalEntry::printed));
+    query.prepare(QStringLiteral("SELECT id FROM entries WHERE page = ? AND length(text) = length(?) AND text = ? "
+                                 "AND outcome = ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(::text(page));
     query.addBindValue(::text(text));
+    query.addBindValue(::text(text));
+    query.addBindValue(QString::fromLatin1(JournalEntry::printed));
     return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
 }
 

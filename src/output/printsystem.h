@@ -52,3 +52,7 @@ struct PrintJob
 // Hands the PDF file to the printer as one job.
 PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title,
                         int timeoutMs = printSystemTimeoutMs);
+
+// Cancels a job handed over earlier, so that it does not print after all.
+// False when it could not be (printed already, or no answer).
+bool cancelJob(const QString &printerName, qint64 jobId, int timeoutMs = printSystemTimeoutMs);

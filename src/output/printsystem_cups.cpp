@@ -138,3 +138,10 @@ PrintJob submitDocument(const QString &printerName, const QString &pdfPath, cons
         job.problem = QStringLiteral("pisač %1 je odbio ispis (%2)").arg(printerName, lastError());
     return job;
 }
+
+bool cancelJob(const QString &printerName, qint64 jobId, int timeoutMs)
+{
+    Connection connection(timeoutMs);
+    return connection.http
+        && cupsCancelJob2(connection.http, printerName.toUtf8().constData(), int(jobId), 0) == IPP_STATUS_OK;
+}

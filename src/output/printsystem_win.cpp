@@ -20,3 +20,8 @@ PrintJob submitDocument(const QString &, const QString &, const QString &, int)
 {
     return {0, QStringLiteral("ovaj sustav ne prima dokumente izravno"), OutputResult::PrintSystem};
 }
+
+bool cancelJob(const QString &, qint64, int)
+{
+    return false; // no job is handed over here
+}

@@ -5,22 +5,6 @@ JSConnector::JSConnector(QObject *parent)
 {
 }
 
-bool JSConnector::isFromOrigins(const QUrl &url, const QList<QUrl> &origins)
-{
-    // Only web origins count: a main address of "about:blank" does not make
-    // every blank page (the shell's own among them) the service's.
-    if (url.host().isEmpty() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
-        return false;
-    for (const QUrl &origin : origins) {
-        if (url.scheme().compare(origin.scheme(), Qt::CaseInsensitive) == 0
-            && url.host().compare(origin.host(), Qt::CaseInsensitive) == 0
-            && url.port(origin.scheme() == QLatin1String("https") ? 443 : 80)
-                == origin.port(origin.scheme() == QLatin1String("https") ? 443 : 80))
-            return true;
-    }
-    return false;
-}
-
 QString JSConnector::standInScript(const QString &call)
 {
     // The engine would show the page a QObject (deleteLater, destroyed,

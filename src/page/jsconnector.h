@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
-#include <QUrl>
 
 // What the web application's scripts call as window.JSConnector, on the
 // shell's side. Each call from a page becomes a signal for the main window.
@@ -17,10 +15,6 @@ class JSConnector final : public QObject
 
 public:
     explicit JSConnector(QObject *parent = nullptr);
-
-    // Whether `url` is a document of one of the given origins (scheme, host
-    // and port).
-    static bool isFromOrigins(const QUrl &url, const QList<QUrl> &origins);
 
     // The page's stand-in, as script: `call(name, text)` is how it reaches
     // the shell; `call` is the engine's and captured before the document's

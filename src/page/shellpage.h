@@ -21,28 +21,55 @@ struct PageSetup
     int pageTimeoutMs = 30000;      // a request that stays silent this long ends
 };
 
-// How one load ended, with what the after-load step took from a page of the
-// service: its invoice elements, read in the same step that set its
-// "#IsShell" to "true", before any later script of the page could change
-// either.
+// How one load ended. Every load that starts ends once: finished, failed
+// (`error` or `refusal` says why), replaced by another load, or stopped (by
+// the shell, or because the load became a download). `committed` says
+// whether it brought a new document; one that did not leaves the page as it
+// was.
 struct PageLoad
 {
-    bool ok = false;
+    enum End { Finished, Failed, Replaced, Stopped };
+
+    int id = 0;                       // as `loadStarted` said it
+    End end = Finished;
+    bool committed = false;
     QUrl url;                         // the page shown now
     QUrl failedUrl;                   // the address that could not be loaded, when one could not
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     QString refusal;                  // the certificate refused, in words; empty when none was
-    bool fromService = false;         // the page is the service's: the invoice was taken
-    QString portInvoice;              // "#PrintInvoiceData"'s value
-    QString htmlInvoice;              // "#PrintInvoiceDataHTML"'s value
-    bool hasInvoiceElement = false;   // either element is there (on any page)
+    bool fromService = false;         // the page shown is the service's
+    bool hasInvoiceElement = false;   // another site's page has an invoice element (it is not read)
+
+    bool ok() const { return end == Finished; }
+};
+
+// The invoice one document of the service left: its elements' values, read
+// once, when the document's load handlers have run and before any timer or
+// later event they started, in the same step that set its "#IsShell" to
+// "true".
+struct PageInvoice
+{
+    int loadId = 0;       // the load that brought the document
+    QUrl url;             // the document's address
+    QString portInvoice;  // "#PrintInvoiceData"'s value
+    QString htmlInvoice;  // "#PrintInvoiceDataHTML"'s value
 };
 
 Q_DECLARE_METATYPE(PageLoad)
+Q_DECLARE_METATYPE(PageInvoice)
 
 // The web page the main window shows, whichever engine renders it: an
 // engine-neutral face with one adapter per engine. The bridge's calls come
 // through `connector()`.
+//
+// What every adapter keeps: each load is announced by `loadStarted` with an
+// id of its own and ends with one `loadFinished` carrying that id; a
+// document of the service that a load commits gives one `invoiceTaken`
+// (which may come before or after that load's end, and after the next load
+// has started); the shell's own page gives neither. `rendererGone` says the
+// page's renderer ended (killed, crashed, out of memory, no longer
+// answering): the load under way, if any, ends with it and nothing is shown
+// until the next load.
 class ShellPage : public QObject
 {
     Q_OBJECT
@@ -65,9 +92,11 @@ public:
     virtual QString title() const = 0;
 
 signals:
-    void loadStarted(const QUrl &requested);
+    void loadStarted(int id, const QUrl &requested);
     void loadProgress(int percent);
     void loadFinished(const PageLoad &load);
+    void invoiceTaken(const PageInvoice &invoice);
+    void rendererGone(const QString &why);
     // Content the view cannot show (a report, as a rule). The receiver owns
     // the reply; the page keeps showing what it showed.
     void downloadOffered(QNetworkReply *reply);

@@ -4,10 +4,15 @@
 #include "fileproblem.h"
 #include "printsystem.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
+#include <QTimer>
+
+#include <utility>
 
 PrinterList askPrinters()
 {
@@ -75,10 +80,12 @@ std::unique_ptr<QPrinter> makePrinter(const QString &name)
     return std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
 }
 
-void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title, QObject *receiver,
+void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title,
+                    const std::shared_ptr<std::atomic<bool>> &abandon, QObject *receiver,
                     std::function<void(const OutputResult &)> done)
 {
     if (!printSystemTakesDocuments()) {
+        QFile::remove(pdfPath);
         QMetaObject::invokeMethod(
             receiver,
             [done] {
@@ -88,18 +95,50 @@ void submitPdfLater(const QString &printerName, const QString &pdfPath, const QS
             Qt::QueuedConnection);
         return;
     }
-    // Asked first, so that a printer gone, stopped or refusing is named; the
-    // job then goes as a file of our own, so that a refusal is seen too.
-    runLaterWithin<OutputResult, QObject>(
-        [printerName, pdfPath, title] {
-            const OutputResult ready = printerProblem(printerName);
-            if (!ready.done)
-                return ready;
-            const PrintJob job = submitDocument(printerName, pdfPath, title);
-            return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
-        },
-        2 * printSystemWaitMs,
-        OutputResult::failed(OutputResult::PrintSystem,
-                             QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, printSystemSilent())),
-        receiver, std::move(done));
+    const OutputResult stopped = OutputResult::failed(OutputResult::Stopped, QStringLiteral("ispis je prekinut"));
+    std::function<OutputResult()> work = [printerName, pdfPath, title, abandon, stopped] {
+        struct RemoveWhenDone
+        {
+            QString path;
+            ~RemoveWhenDone() { QFile::remove(path); }
+        } pdf{pdfPath};
+        // Asked first, so that a printer gone, stopped or refusing is named;
+        // the job then goes as a file of our own, so that a refusal is seen too.
+        const OutputResult ready = printerProblem(printerName);
+        if (!ready.done)
+            return ready;
+        if (*abandon)
+            return stopped;
+        const PrintJob job = submitDocument(printerName, pdfPath, title);
+        if (job.id && *abandon) {
+            // Given up on while it went: it must not print behind the
+            // caller's back.
+            if (!cancelJob(printerName, job.id))
+                qWarning().noquote() << "Posao" << job.id << "na pisaču" << printerName
+                                     << "nije se mogao otkazati nakon isteka čekanja";
+            return stopped;
+        }
+        return job.id ? OutputResult::ok(job.id) : OutputResult::failed(job.failure, job.problem);
+    };
+    const OutputResult late = OutputResult::failed(
+        OutputResult::PrintSystem,
+        QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, printSystemSilent()));
+    auto answered = std::make_shared<bool>(false); // touched on the receiver's thread only
+    auto *timer = new QTimer(receiver);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, receiver, [answered, abandon, done, late, timer] {
+        timer->deleteLater();
+        if (std::exchange(*answered, true))
+            return;
+        *abandon = true; // settled as failed: the worker sends nothing after this
+        done(late);
+    });
+    timer->start(2 * printSystemWaitMs);
+    QPointer<QTimer> guard(timer);
+    runLater<OutputResult, QObject>(std::move(work), receiver, [answered, done, guard](const OutputResult &result) {
+        if (guard)
+            guard->deleteLater();
+        if (!std::exchange(*answered, true))
+            done(result);
+    });
 }

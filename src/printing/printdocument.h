@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -29,7 +30,12 @@ std::unique_ptr<QPrinter> makePrinter(const QString &name);
 
 // Hands a PDF file that is ready to the printer as a job of its own, off the
 // GUI thread: the printer is asked first whether it would print at all.
-// `done` gets the outcome on the receiver's thread, within the print
-// system's time-out, and not at all once the receiver is gone.
-void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title, QObject *receiver,
+// `done` gets the outcome on the receiver's thread, once, within twice the
+// print system's wait, and not at all once the receiver is gone. The file
+// is the worker's from here on: it is removed when the worker is done with
+// it, not before. Once `abandon` is set (by the caller, or by the wait
+// running out) the job does not go, or is cancelled at the print system if
+// it went already, so that a retry never adds a copy.
+void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title,
+                    const std::shared_ptr<std::atomic<bool>> &abandon, QObject *receiver,
                     std::function<void(const OutputResult &)> done);

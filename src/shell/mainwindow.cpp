@@ -4,6 +4,7 @@
 #include "engine.h"
 #include "failurebar.h"
 #include "invoiceoutput.h"
+#include "invoicerenderer.h"
 #include "journal.h"
 #include "jsconnector.h"
 #include "pagesession.h"
@@ -69,7 +70,8 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
         connect(shortcut, &QShortcut::activated, session, &PageSession::reload);
     }
 
-    invoices = new InvoiceOutput(context, setup, this);
+    // Printed invoices reach what the page may, and nothing else.
+    invoices = new InvoiceOutput(context, [setup] { return createInvoiceRenderer(setup); }, this);
     invoices->setRenderWait(startup.timeout);
     failureBar = new FailureBar;
     ui->gridLayout->addWidget(failureBar, 0, 0, 1, 2);
@@ -134,11 +136,11 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     });
     connect(session, &PageSession::loadProgress, progressBar, &QProgressBar::setValue);
     connect(session, &PageSession::loadEnded, progressBar, &QWidget::hide);
-    connect(session, &PageSession::servicePageLoaded, this, [this](const PageLoad &load, bool startedByShell) {
-        if (load.ok && startupUpdates)
+    connect(session, &PageSession::serviceAnswered, this, [this] {
+        if (startupUpdates)
             startupUpdates->serviceAnswered();
-        invoices->pageLoaded(load, startedByShell);
     });
+    connect(session, &PageSession::invoiceIssued, invoices, &InvoiceOutput::pageLoaded);
 
     invoices->configure();
     session->start();

@@ -61,7 +61,7 @@ bool openMainWindow(std::unique_ptr<MainWindow> &window, const ShellContext &con
         return false;
     // the after-load hook ran before this spy saw the signal
     if (loadOk)
-        *loadOk = loads->first().at(0).value<PageLoad>().ok;
+        *loadOk = loads->first().at(0).value<PageLoad>().ok();
     return true;
 }
 

@@ -2,8 +2,11 @@
 
 #include "certificateanswer.h"
 #include "jsconnector.h"
+#include "origin.h"
+#include "renderprocess.h"
 #include "trustingnetworkmanager.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +21,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <utility>
 
 namespace {
 
@@ -35,16 +40,29 @@ public:
     {
     }
 
+signals:
+    // From our own world, which the page cannot reach: a document's invoice
+    // as it was taken. `document` tells one document from the next.
+    void taken(const QString &document, const QUrl &url, const QString &port, const QString &html);
+
 public slots:
     void displayString(const QString &string)
     {
-        if (JSConnector::isFromOrigins(page->url(), origins))
+        if (isFromOrigins(page->url(), origins))
             connector->displayString(string);
     }
     void downloadReport(const QString &url)
     {
-        if (JSConnector::isFromOrigins(page->url(), origins))
+        if (isFromOrigins(page->url(), origins))
             connector->downloadReport(url);
+    }
+    // The address is the document's own: the page shown may have moved on
+    // by the time this arrives.
+    void invoiceTaken(const QString &document, const QString &href, const QString &port, const QString &html)
+    {
+        const QUrl url(href);
+        if (isFromOrigins(url, origins))
+            emit taken(document, url, port, html);
     }
 
 private:
@@ -53,14 +71,14 @@ private:
     QList<QUrl> origins;
 };
 
+// The origins as the page's `location.origin` writes them.
 QString originList(const QList<QUrl> &origins)
 {
     QJsonArray list;
     for (const QUrl &origin : origins) {
-        if (origin.scheme() == QLatin1String("https") || origin.scheme() == QLatin1String("http"))
-            list.append(origin.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
-                                        | QUrl::RemoveUserInfo)
-                            .toString(QUrl::FullyEncoded));
+        const QString text = webOrigin(origin);
+        if (!text.isEmpty())
+            list.append(text);
     }
     return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
 }
@@ -95,8 +113,10 @@ QString standInScript(const QString &origins, const QString &event)
 }
 
 // Our own world: the page's calls queued until the channel is up, then
-// handed on in order; and the invoice taken at the load event, in the same
-// step that marks the page, before the page's own load handlers.
+// handed on in order; and the invoice taken once the document's load
+// handlers have run (a timer set before theirs runs before any of theirs),
+// in the same step that marks the page, and sent at once: the page may go
+// on to the next one straight away.
 QString ownWorldScript(const QString &origins, const QString &event)
 {
     QFile channelLibrary(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
@@ -107,14 +127,15 @@ QString ownWorldScript(const QString &origins, const QString &event)
                "  if (%1.indexOf(window.location.origin) < 0) return;"
                "  var queue = [], bridge = null;"
                "  var deliver = function (call) {"
-               "    if (call.name === 'downloadReport') bridge.downloadReport(call.value);"
+               "    if (call.name === 'invoice') bridge.invoiceTaken(call.document, call.href, call.port, call.html);"
+               "    else if (call.name === 'downloadReport') bridge.downloadReport(call.value);"
                "    else bridge.displayString(call.value);"
                "  };"
+               "  var send = function (call) { if (bridge) deliver(call); else queue.push(call); };"
                "  window.addEventListener('%2', function (event) {"
                "    var detail = event.detail;"
                "    if (!detail) return;"
-               "    var call = { name: String(detail.name), value: String(detail.value) };"
-               "    if (bridge) deliver(call); else queue.push(call);"
+               "    send({ name: String(detail.name), value: String(detail.value) });"
                "  }, true);"
                "  new QWebChannel(qt.webChannelTransport, function (channel) {"
                "    bridge = channel.objects.velmorBridge;"
@@ -126,16 +147,19 @@ QString ownWorldScript(const QString &origins, const QString &event)
                "    var text = element && element.value !== undefined && element.value !== null ? String(element.value) : '';"
                "    return JSON.stringify(text);"
                "  };"
-               "  window.velmorTake = function () {"
-               "    window.velmorTaken = { href: window.location.href, port: value('PrintInvoiceData'),"
-               "      html: value('PrintInvoiceDataHTML'), has: !!(document.getElementById('PrintInvoiceData')"
-               "        || document.getElementById('PrintInvoiceDataHTML')) };"
+               "  var documentId = String(Math.random()).slice(2) + String(Date.now());"
+               "  var taken = false;"
+               "  var take = function () {"
+               "    if (taken) return;"
+               "    taken = true;"
+               "    var call = { name: 'invoice', document: documentId, href: window.location.href,"
+               "      port: value('PrintInvoiceData'), html: value('PrintInvoiceDataHTML') };"
                "    var marker = document.getElementById('IsShell');"
                "    if (marker) marker.setAttribute('value', 'true');"
-               "    return window.velmorTaken;"
+               "    send(call);"
                "  };"
                "  window.addEventListener('load', function (event) {"
-               "    if (event.target === document && !window.velmorTaken) window.velmorTake();"
+               "    if (event.target === document) setTimeout(take, 0);"
                "  }, true);"
                "})();")
                .arg(origins, event);
@@ -149,16 +173,9 @@ QString jsonText(const QString &json)
     return QJsonDocument::fromJson(QByteArray("[") + json.toUtf8() + QByteArray("]")).array().at(0).toString();
 }
 
-// What the shell reads once the engine says the load is over: what the load
-// event took, or (a document that had none) taken now.
-const char takeScript[] =
-    "(function () {"
-    "  if (window.velmorTake)"
-    "    return window.velmorTaken && window.velmorTaken.href === window.location.href"
-    "      ? window.velmorTaken : window.velmorTake();"
-    "  return { has: !!(document.getElementById('PrintInvoiceData')"
-    "    || document.getElementById('PrintInvoiceDataHTML')) };"
-    "})()";
+// Whether another site's page has an invoice element (which is not read).
+const char foreignInvoiceScript[] =
+    "!!(document.getElementById('PrintInvoiceData') || document.getElementById('PrintInvoiceDataHTML'))";
 
 // Chromium's network errors (net/base/net_error_list.h) as Qt's, so that a
 // page that cannot be reached is said the same way on either engine.
@@ -218,6 +235,7 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
     channel = new QWebChannel(this);
     auto *channelBridge = new ChannelBridge(bridge, page, setup.serviceOrigins);
     channelBridge->setParent(this);
+    connect(channelBridge, &ChannelBridge::taken, this, &WebEnginePage::on_invoice_taken);
     channel->registerObject(QStringLiteral("velmorBridge"), channelBridge);
     page->setWebChannel(channel, QWebEngineScript::ApplicationWorld);
     page->scripts().insert(documentScript(QStringLiteral("velmor-stand-in"), standInScript(origins, event),
@@ -236,7 +254,20 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
             stall.start();
         emit loadProgress(percent);
     });
+    // The engine's only sign that a load brought a document of its own.
+    connect(page, &QWebEnginePage::urlChanged, this, [this] {
+        if (loading)
+            committed = true;
+        probeSent = QDeadlineTimer(); // a probe sent to the document before may never be answered
+    });
     connect(page, &QWebEnginePage::certificateError, this, &WebEnginePage::on_certificate_error);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    rendererEnded(status == QWebEnginePage::KilledTerminationStatus
+                                      ? tr("prikaz stranice je prekinut")
+                                      : tr("prikaz stranice se srušio"));
+            });
 
     downloads = new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this);
     downloads->setFirstUseHost(setup.firstUseHost);
@@ -244,10 +275,15 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
 
     stall.setSingleShot(true);
     stall.setInterval(setup.pageTimeoutMs);
-    connect(&stall, &QTimer::timeout, this, [this] {
-        stalled = true;
-        page->triggerAction(QWebEnginePage::Stop);
-    });
+    connect(&stall, &QTimer::timeout, this, &WebEnginePage::on_stalled);
+
+    // The renderer is another process, which may stop answering without
+    // ending: it is asked a trifle now and then, and one that has not
+    // answered within the page time-out is ended, so the shell can bring
+    // the page back.
+    heartbeat.setInterval(qMax(setup.pageTimeoutMs / 3, 100));
+    connect(&heartbeat, &QTimer::timeout, this, &WebEnginePage::probeRenderer);
+    heartbeat.start();
 }
 
 WebEnginePage::~WebEnginePage()
@@ -288,6 +324,11 @@ void WebEnginePage::reload()
 
 void WebEnginePage::showHtml(const QString &html)
 {
+    // The shell's own page is no load of the page's: whatever was under way
+    // is over, and its own start and end are not passed on.
+    if (loading)
+        endLoad(PageLoad::Replaced);
+    ownPageLoading = true;
     page->setHtml(html);
 }
 
@@ -309,59 +350,137 @@ QString WebEnginePage::title() const
 
 void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
 {
+    probeSent = QDeadlineTimer();
+    const bool ownPage = ownPageLoading && info.url().scheme() == QLatin1String("data");
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        if (ownPage)
+            return;
+        ownPageLoading = false;
         if (!loading || info.url() != loadingUrl)
             startLoad(info.url());
         return;
     }
-    loading = false;
-    stall.stop();
-    PageLoad load;
-    load.ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
-    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus
-        || (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus && stalled)) {
-        load.failedUrl = info.url();
-        load.refusal = refusal;
-        load.error = stalled ? QNetworkReply::OperationCanceledError : networkError(info.errorCode());
-        // Stopped by the cashier or the shell (a report saved instead): not a failure to show.
-        if (load.error == QNetworkReply::OperationCanceledError && !stalled)
-            load.error = QNetworkReply::NoError;
+    if (ownPage) {
+        ownPageLoading = false;
+        return;
     }
-    finishLoad(load);
+    if (!loading)
+        return; // said to be over already (stalled, replaced, the renderer gone)
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+        endLoad(PageLoad::Finished);
+    } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+        const QNetworkReply::NetworkError error = networkError(info.errorCode());
+        // Stopped by the shell, or it became a download: not a failure to show.
+        if (error == QNetworkReply::OperationCanceledError && refusal.isEmpty())
+            endLoad(PageLoad::Stopped);
+        else
+            endLoad(PageLoad::Failed, info.url(), error);
+    } else {
+        endLoad(PageLoad::Stopped);
+    }
 }
 
 void WebEnginePage::startLoad(const QUrl &url)
 {
-    ++loads;
+    if (loading)
+        endLoad(PageLoad::Replaced);
     loading = true;
+    committed = false;
+    rendererGoneSaid = false;
     loadingUrl = url;
     refusal.clear();
-    stalled = false;
     stall.start();
-    emit loadStarted(url);
+    emit loadStarted(++loadId, url);
 }
 
-void WebEnginePage::finishLoad(PageLoad load)
+void WebEnginePage::endLoad(PageLoad::End end, const QUrl &failedUrl, QNetworkReply::NetworkError error)
 {
+    loading = false;
+    stall.stop();
+    PageLoad load;
+    load.id = loadId;
+    load.end = end;
+    load.committed = committed;
+    if (committed)
+        committedLoadId = loadId;
     load.url = page->url();
-    // The engine answers from the page's thread later; a load started
-    // meanwhile makes what it says of this one stale.
-    const int thisLoad = loads;
-    page->runJavaScript(QString::fromLatin1(takeScript), QWebEngineScript::ApplicationWorld,
-                        [this, load, thisLoad](const QVariant &result) mutable {
-                            const QVariantMap taken = result.toMap();
-                            load.hasInvoiceElement = taken.value(QStringLiteral("has")).toBool();
-                            load.fromService = thisLoad == loads
-                                               && JSConnector::isFromOrigins(load.url, setup.serviceOrigins)
-                                               && taken.contains(QStringLiteral("href"));
-                            if (load.fromService) {
-                                load.portInvoice = jsonText(taken.value(QStringLiteral("port")).toString());
-                                load.htmlInvoice = jsonText(taken.value(QStringLiteral("html")).toString());
-                            }
+    load.fromService = isFromOrigins(load.url, setup.serviceOrigins);
+    if (end == PageLoad::Failed) {
+        load.failedUrl = failedUrl;
+        load.error = error;
+        load.refusal = refusal;
+    }
+    if (end != PageLoad::Finished || !committed || load.fromService) {
+        emit loadFinished(load);
+        return;
+    }
+    // Another site's page: whether it has an invoice the shell will not
+    // print is asked of it, and the load's end said with the answer.
+    page->runJavaScript(QString::fromLatin1(foreignInvoiceScript), QWebEngineScript::ApplicationWorld,
+                        [this, load](const QVariant &has) mutable {
+                            load.hasInvoiceElement = has.toBool();
                             emit loadFinished(load);
                         });
 }
 
+void WebEnginePage::on_invoice_taken(const QString &document, const QUrl &url, const QString &port,
+                                     const QString &html)
+{
+    // One invoice per document, whatever the page does.
+    if (takenDocuments.contains(document))
+        return;
+    takenDocuments.append(document);
+    if (takenDocuments.size() > 16)
+        takenDocuments.removeFirst();
+    PageInvoice invoice;
+    // The document is the one the latest load that brought one brought,
+    // or the one under way that has.
+    invoice.loadId = loading && committed ? loadId : committedLoadId;
+    invoice.url = url;
+    invoice.portInvoice = jsonText(port);
+    invoice.htmlInvoice = jsonText(html);
+    emit invoiceTaken(invoice);
+}
+
+void WebEnginePage::on_stalled()
+{
+    // Said to be over now: a renderer that does not answer would never
+    // report the stop.
+    page->triggerAction(QWebEnginePage::Stop);
+    if (loading)
+        endLoad(PageLoad::Failed, loadingUrl, QNetworkReply::OperationCanceledError);
+}
+
+void WebEnginePage::probeRenderer()
+{
+    if (probeSent.isForever()) {
+        probeSent = QDeadlineTimer(setup.pageTimeoutMs);
+        const QDeadlineTimer sent = probeSent;
+        page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, [this, sent](const QVariant &) {
+            if (probeSent.deadlineNSecs() == sent.deadlineNSecs())
+                probeSent = QDeadlineTimer();
+        });
+        return;
+    }
+    if (!probeSent.hasExpired())
+        return;
+    probeSent = QDeadlineTimer();
+    qWarning().noquote() << "Prikaz stranice ne odgovara" << setup.pageTimeoutMs / 1000 << "s; završava se.";
+    const qint64 pid = page->renderProcessPid();
+    rendererEnded(tr("prikaz stranice ne odgovara"));
+    if (pid > 0)
+        endRenderProcess(pid);
+}
+
+void WebEnginePage::rendererEnded(const QString &why)
+{
+    if (std::exchange(rendererGoneSaid, true))
+        return; // said once for this renderer (ended by us, then reported by the engine)
+    qWarning().noquote() << "Prikaz stranice je završio:" << why;
+    if (loading)
+        endLoad(PageLoad::Stopped);
+    emit rendererGone(why);
+}
 void WebEnginePage::on_certificate_error(const QWebEngineCertificateError &error)
 {
     const CertificateJudge::Verdict verdict = answerCertificateError(certificates, error);

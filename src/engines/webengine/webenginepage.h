@@ -3,6 +3,8 @@
 #include "certificatejudge.h"
 #include "shellpage.h"
 
+#include <QDeadlineTimer>
+#include <QStringList>
 #include <QTimer>
 
 class JSConnector;
@@ -41,8 +43,13 @@ private:
     void on_loading_changed(const QWebEngineLoadingInfo &info);
     void on_certificate_error(const QWebEngineCertificateError &error);
     void on_download_requested(QWebEngineDownloadRequest *download);
+    void on_invoice_taken(const QString &document, const QUrl &url, const QString &port, const QString &html);
+    void on_stalled();
     void startLoad(const QUrl &url);
-    void finishLoad(PageLoad load);
+    void endLoad(PageLoad::End end, const QUrl &failedUrl = QUrl(),
+                 QNetworkReply::NetworkError error = QNetworkReply::NoError);
+    void probeRenderer();
+    void rendererEnded(const QString &why);
 
     PageSetup setup;
     CertificateJudge certificates;
@@ -53,9 +60,15 @@ private:
     JSConnector *bridge = nullptr;
     TrustingNetworkManager *downloads = nullptr;
     QTimer stall; // a page whose requests stay silent ends, as on Qt's network access
-    bool stalled = false;
     QUrl loadingUrl;
     QString refusal; // the certificate refused during the load under way
-    int loads = 0;   // a later load makes an earlier one's answer stale
+    int loadId = 0;
+    int committedLoadId = 0; // the latest load that brought a document
     bool loading = false;
+    bool committed = false;      // the load under way has brought its document
+    bool ownPageLoading = false; // the shell's own page is on its way
+    bool rendererGoneSaid = false;
+    QStringList takenDocuments;  // the latest documents whose invoice was taken
+    QTimer heartbeat;
+    QDeadlineTimer probeSent{QDeadlineTimer::Forever}; // when the probe under way is overdue; forever: none
 };

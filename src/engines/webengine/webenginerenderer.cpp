@@ -1,17 +1,17 @@
 #include "webenginerenderer.h"
 
 #include "certificateanswer.h"
-#include "jsconnector.h"
+#include "origin.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QTemporaryFile>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
-
-namespace {
 
 // A printed invoice reaches the service and no one else.
 class OnlyOrigins final : public QWebEngineUrlRequestInterceptor
@@ -23,11 +23,14 @@ public:
     {
     }
 
+    // The invoice's own file, when it came as one; no other file is reached.
+    QUrl invoiceFile;
+
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
         const QUrl url = info.requestUrl();
         if (url.scheme() == QLatin1String("data") || url.scheme() == QLatin1String("about")
-            || JSConnector::isFromOrigins(url, origins))
+            || (url.isLocalFile() && url == invoiceFile) || isFromOrigins(url, origins))
             return;
         qInfo().noquote() << "Zahtjev izvan servisa nije poslan:"
                           << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
@@ -37,6 +40,12 @@ public:
 private:
     QList<QUrl> origins;
 };
+
+namespace {
+
+// The engine takes HTML given as such up to 2 MB; an invoice that is longer
+// comes as a file.
+constexpr qsizetype largestInlineHtml = 1500 * 1024;
 
 } // namespace
 
@@ -65,6 +74,8 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     this->pdfPath = pdfPath;
     printing = false;
     delete page;
+    htmlFile.reset();
+    onlyService->invoiceFile = QUrl();
     page = new QWebEnginePage(profile, this);
     // An invoice is a document, not a program: its scripts do not run.
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -74,10 +85,26 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) {
         done(ok, ok ? QString() : tr("račun se ne može pretvoriti u PDF"));
     });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        done(false, tr("prikaz računa za ispis se srušio"));
+    });
     parseWait.setRemainingTime(qMax(waitMs, 0) + 5000);
     if (waitMs >= 0)
         wait.start(waitMs);
-    page->setHtml(html, QUrl());
+    const QByteArray bytes = html.toUtf8();
+    if (bytes.size() <= largestInlineHtml) {
+        page->setHtml(html, QUrl());
+        return;
+    }
+    htmlFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-racun-XXXXXX.html")));
+    if (!htmlFile->open() || htmlFile->write(bytes) != bytes.size() || !htmlFile->flush()) {
+        const QString problem = tr("račun se ne može pripremiti za ispis (%1)").arg(htmlFile->errorString());
+        QMetaObject::invokeMethod(this, [this, problem] { done(false, problem); }, Qt::QueuedConnection);
+        return;
+    }
+    htmlFile->close();
+    onlyService->invoiceFile = QUrl::fromLocalFile(htmlFile->fileName());
+    page->load(onlyService->invoiceFile);
 }
 
 void WebEngineRenderer::printWhenParsed()
@@ -95,7 +122,9 @@ void WebEngineRenderer::printWhenParsed()
     page->runJavaScript(QStringLiteral("document.readyState + ' ' + location.protocol"),
                         QWebEngineScript::ApplicationWorld, [this](const QVariant &state) {
                             const QString said = state.toString();
-                            if (said.endsWith(QLatin1String(" data:")) && !said.startsWith(QLatin1String("loading"))) {
+                            const bool invoice = said.endsWith(QLatin1String(" data:"))
+                                                 || (htmlFile && said.endsWith(QLatin1String(" file:")));
+                            if (invoice && !said.startsWith(QLatin1String("loading"))) {
                                 page->triggerAction(QWebEnginePage::Stop);
                                 print();
                             } else {
@@ -115,6 +144,8 @@ void WebEngineRenderer::print()
 
 void WebEngineRenderer::done(bool ok, const QString &problem)
 {
+    if (!page)
+        return; // said already
     if (page)
         page->deleteLater();
     page = nullptr;

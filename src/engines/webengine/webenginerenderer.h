@@ -8,6 +8,10 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
+class OnlyOrigins;
+class QTemporaryFile;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineUrlRequestInterceptor;
@@ -32,7 +36,8 @@ private:
 
     CertificateJudge certificates;
     QWebEngineProfile *profile = nullptr;
-    QWebEngineUrlRequestInterceptor *onlyService = nullptr;
+    OnlyOrigins *onlyService = nullptr;
+    std::unique_ptr<QTemporaryFile> htmlFile; // an invoice too long to be given as HTML
     QPointer<QWebEnginePage> page;
     QTimer wait;
     QDeadlineTimer parseWait; // the invoice's own text is waited for this long at most

@@ -1,6 +1,7 @@
 #include "webkitpage.h"
 
 #include "jsconnector.h"
+#include "origin.h"
 #include "trustingnetworkmanager.h"
 
 #include <QNetworkReply>
@@ -9,6 +10,8 @@
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebView>
+
+#include <utility>
 
 namespace {
 
@@ -82,7 +85,7 @@ WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
     connect(webView, &QWebView::loadFinished, this, &WebKitPage::on_load_finished);
     // The frame clears its window object for every new document; the bridge
     // goes in again each time, before the document's scripts run.
-    connect(page->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::attachBridge);
+    connect(page->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::on_document_created);
 }
 
 WebKitPage::~WebKitPage()
@@ -112,7 +115,18 @@ void WebKitPage::reload()
 
 void WebKitPage::showHtml(const QString &html)
 {
+    // Not a load of the page's: whatever was under way is over.
+    if (loadingUrl.isValid()) {
+        PageLoad replaced;
+        replaced.id = loadId;
+        replaced.end = PageLoad::Replaced;
+        replaced.url = webView->url();
+        loadingUrl = QUrl();
+        emit loadFinished(replaced);
+    }
+    showingOwnPage = true;
     webView->setHtml(html);
+    showingOwnPage = false;
 }
 
 void WebKitPage::startAfresh()
@@ -130,11 +144,19 @@ QString WebKitPage::title() const
     return webView->title();
 }
 
+void WebKitPage::on_document_created()
+{
+    // The only sign QtWebKit gives that a load committed a new document: one
+    // that became a download, or was stopped before its answer, never does.
+    committed = true;
+    attachBridge();
+}
+
 void WebKitPage::attachBridge()
 {
     // Another site's page, or the shell's own, gets nothing.
     QWebFrame *frame = webView->page()->mainFrame();
-    if (!JSConnector::isFromOrigins(frame->url(), setup.serviceOrigins))
+    if (!isFromOrigins(frame->url(), setup.serviceOrigins))
         return;
     // The bridge goes in under a random name, is captured by the stand-in and
     // removed from the window at once, before any script of the document runs.
@@ -149,9 +171,25 @@ void WebKitPage::attachBridge()
 
 void WebKitPage::on_load_started()
 {
+    if (showingOwnPage) {
+        ownPageLoading = true;
+        return;
+    }
+    ownPageLoading = false;
+    // A load that replaces one under way: QtWebKit says nothing more of the
+    // old one.
+    if (loadingUrl.isValid()) {
+        PageLoad replaced;
+        replaced.id = loadId;
+        replaced.end = PageLoad::Replaced;
+        replaced.committed = committed;
+        replaced.url = webView->url();
+        emit loadFinished(replaced);
+    }
     loadingUrl = webView->page()->mainFrame()->requestedUrl();
     failure = PageLoad();
-    emit loadStarted(loadingUrl);
+    committed = false;
+    emit loadStarted(++loadId, loadingUrl);
 }
 
 void WebKitPage::on_request_finished(QNetworkReply *reply)
@@ -172,26 +210,48 @@ void WebKitPage::on_request_finished(QNetworkReply *reply)
 
 void WebKitPage::on_load_finished(bool ok)
 {
+    if (std::exchange(ownPageLoading, false))
+        return;
+    if (!loadingUrl.isValid())
+        return; // the shell's own page, or a load already said to be over
     PageLoad load = failure;
     failure = PageLoad();
-    load.ok = ok;
+    loadingUrl = QUrl();
+    load.id = loadId;
+    load.committed = committed;
     if (ok) {
+        load.end = PageLoad::Finished;
         load.error = QNetworkReply::NoError;
         load.refusal.clear();
+    } else if (load.error == QNetworkReply::OperationCanceledError || (load.error == QNetworkReply::NoError && load.refusal.isEmpty())) {
+        load.end = PageLoad::Stopped; // by the shell, or it became a download
+        load.error = QNetworkReply::NoError;
+    } else {
+        load.end = PageLoad::Failed;
     }
     QWebFrame *frame = webView->page()->mainFrame();
     load.url = frame->url();
-    load.hasInvoiceElement =
-        !frame->findFirstElement(QStringLiteral("#PrintInvoiceData, #PrintInvoiceDataHTML")).isNull();
-    load.fromService = JSConnector::isFromOrigins(load.url, setup.serviceOrigins);
-    if (load.fromService) {
+    load.fromService = isFromOrigins(load.url, setup.serviceOrigins);
+    // QtWebKit says a load finished once the document's load handlers have
+    // run, before any timer they started: the moment an invoice is taken.
+    // A load that brought no document of its own takes nothing: the page
+    // shown is the one whose invoice was taken already.
+    if (committed && load.fromService) {
+        PageInvoice invoice;
+        invoice.loadId = loadId;
+        invoice.url = load.url;
         // Read, then marked, with no script of the page in between.
-        load.portInvoice = elementValue(frame, "PrintInvoiceData");
-        load.htmlInvoice = elementValue(frame, "PrintInvoiceDataHTML");
+        invoice.portInvoice = elementValue(frame, "PrintInvoiceData");
+        invoice.htmlInvoice = elementValue(frame, "PrintInvoiceDataHTML");
         QWebElement marker = frame->findFirstElement(QStringLiteral("#IsShell"));
         if (!marker.isNull())
             marker.setAttribute(QStringLiteral("value"), QStringLiteral("true"));
+        emit invoiceTaken(invoice);
+    } else if (committed) {
+        load.hasInvoiceElement =
+            !frame->findFirstElement(QStringLiteral("#PrintInvoiceData, #PrintInvoiceDataHTML")).isNull();
     }
+    committed = false;
     emit loadFinished(load);
 }
 

@@ -29,6 +29,7 @@ public:
     QString title() const override;
 
 private:
+    void on_document_created();
     void attachBridge();
     void on_load_started();
     void on_load_finished(bool ok);
@@ -39,5 +40,11 @@ private:
     TrustingNetworkManager *network = nullptr; // owned by the view's page
     JSConnector *bridge = nullptr;
     QUrl loadingUrl;
-    PageLoad failure; // why the page under way failed, when it did
+    int loadId = 0;
+    bool committed = false; // the load under way brought a new document
+    // The shell's own page is no load of the page's: its start and end are
+    // not passed on.
+    bool showingOwnPage = false;
+    bool ownPageLoading = false;
+    PageLoad failure;       // why the page under way failed, when it did
 };

@@ -5,13 +5,15 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
 // The till's page over time, without widgets: the main address loaded at the
-// start, the shell's own page in place of a page that cannot be loaded, the
-// service tried again by itself (another site's page is not: it gets a way
-// back instead), and F5 on either.
+// start, the shell's own page in place of a page that cannot be loaded or
+// whose renderer is gone, the service tried again by itself (another site's
+// page is not: it gets a way back instead), F5 on either, and each document
+// of the service's invoice handed on once.
 class PageSession final : public QObject
 {
     Q_OBJECT
@@ -25,20 +27,29 @@ public:
     // F5: the page again; on the shell's own page, the page that failed.
     void reload();
 
+    // The shell's own page is shown in place of `failedPage()`.
+    bool showingErrorPage() const { return errorPageShown; }
+    QUrl failedPage() const { return loadingUrl; }
+
 signals:
     // A page (not the shell's own) is on its way from `host`.
     void loadStarted(const QString &host);
     void loadProgress(int percent);
     void loadEnded();
-    // A page of the service has loaded (or stopped) with what the after-load
-    // step took; `startedByShell` when nobody at the till asked for it.
-    void servicePageLoaded(const PageLoad &load, bool startedByShell);
+    // A page of the service has loaded.
+    void serviceAnswered();
+    // The invoice a document of the service left; `startedByShell` when
+    // nobody at the till asked for the load that brought it.
+    void invoiceIssued(const PageInvoice &invoice, bool startedByShell);
 
 private:
-    void on_load_started(const QUrl &requested);
+    void on_load_started(int id, const QUrl &requested);
     void on_load_finished(const PageLoad &load);
+    void on_invoice_taken(const PageInvoice &invoice);
+    void on_renderer_gone(const QString &why);
     void showErrorPage();
     void retry();
+    void loadByShell(const QUrl &url);
 
     ShellPage *page;
     ShellContext context;
@@ -48,11 +59,11 @@ private:
     // why it failed when it did.
     QUrl loadingUrl;
     QString loadProblem;
-    // The shell's own error page: being loaded, or shown for `loadingUrl`.
-    bool errorPageLoading = false;
+    int currentLoad = 0;
     bool errorPageShown = false;
     QTimer retryTimer;
-    // The load under way was started by the shell itself (a retry), not by
-    // anyone at the till: it prints no invoice that was printed already.
-    bool loadStartedByShell = false;
+    // The next load to start is the shell's own (a retry), not anyone's at
+    // the till: it prints no invoice that was printed already.
+    bool nextLoadByShell = false;
+    QSet<int> loadsByShell; // the latest such loads
 };

@@ -1,7 +1,6 @@
 #include "invoiceoutput.h"
 
 #include "background.h"
-#include "engine.h"
 #include "fileproblem.h"
 #include "invoicerenderer.h"
 #include "invoicetext.h"
@@ -29,12 +28,18 @@ QString invoiceDocumentTitle()
 
 } // namespace
 
-InvoiceOutput::InvoiceOutput(const ShellContext &context, const PageSetup &printSetup, QObject *parent)
+InvoiceOutput::InvoiceOutput(const ShellContext &context, RendererFactory makeRenderer, QObject *parent)
     : QObject(parent)
     , context(context)
-    , printSetup(printSetup)
+    , makeRenderer(std::move(makeRenderer))
     , invoiceJournal(std::make_unique<Journal>(context.journalFile))
 {
+    renderDeadline.setSingleShot(true);
+    connect(&renderDeadline, &QTimer::timeout, this, [this] {
+        qWarning().noquote() << "Račun se nije pripremio za ispis na vrijeme; priprema se prekida";
+        dropRenderer();
+        finish(OutputResult::failed(OutputResult::Local, tr("račun se nije stigao pripremiti za ispis")));
+    });
     // The journal never holds up printing: when it cannot be used, invoices
     // still go out, and the user hears of it once.
     heldJournalTimer.setInterval(500);
@@ -54,7 +59,13 @@ void InvoiceOutput::openJournal()
 {
     invoiceJournal->open(Journal::PruneLater);
     noteJournal();
-    QTimer::singleShot(context.journalPruneDelayMs, this, [this] { invoiceJournal->prune(); });
+    // A till that is never restarted keeps no more than one that is.
+    pruneTimer.setInterval(24 * 60 * 60 * 1000);
+    connect(&pruneTimer, &QTimer::timeout, this, [this] { invoiceJournal->prune(); });
+    QTimer::singleShot(context.journalPruneDelayMs, this, [this] {
+        invoiceJournal->prune();
+        pruneTimer.start();
+    });
 }
 
 void InvoiceOutput::noteJournal()
@@ -149,14 +160,14 @@ QString InvoiceOutput::portTarget() const
     return device == portName ? portName : QStringLiteral("%1 (%2)").arg(portName, device);
 }
 
-void InvoiceOutput::pageLoaded(const PageLoad &load, bool startedByShell)
+void InvoiceOutput::pageLoaded(const PageInvoice &taken, bool startedByShell)
 {
-    const QString invoice = useSerialPort ? load.portInvoice : load.htmlInvoice;
+    const QString invoice = useSerialPort ? taken.portInvoice : taken.htmlInvoice;
     if (invoice.isEmpty())
         return;
     // Nobody at the till asked for a load the shell made itself: what it
     // brings back was printed already, unless the journal says otherwise.
-    const QString page = load.url.toString(QUrl::RemoveUserInfo);
+    const QString page = taken.url.toString(QUrl::RemoveUserInfo);
     const qint64 printedBefore = startedByShell ? invoiceJournal->printedFrom(page, invoice) : 0;
     if (printedBefore > 0) {
         JournalEntry entry;
@@ -173,7 +184,18 @@ void InvoiceOutput::pageLoaded(const PageLoad &load, bool startedByShell)
         emit message(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."), 15000);
         return;
     }
-    output({invoice, !useSerialPort, load.url, 0, 0});
+    output({invoice, !useSerialPort, taken.url, 0, 0});
+}
+
+void InvoiceOutput::stop()
+{
+    *stopOutput = true;
+    *current.abandon = true;
+    // A render has nothing to give up halfway: it ends here.
+    if (renderDeadline.isActive()) {
+        dropRenderer();
+        finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+    }
 }
 
 void InvoiceOutput::output(const Invoice &invoice)
@@ -277,17 +299,41 @@ void InvoiceOutput::printHtml(const QString &printerName)
     }
     pdf->close();
     if (!renderer) {
-        renderer = createInvoiceRenderer(printSetup);
-        connect(renderer.get(), &InvoiceRenderer::rendered, this, [this](bool ok, const QString &problem) {
-            if (!ok) {
-                finish(OutputResult::failed(OutputResult::Local, problem));
-                return;
-            }
-            submitPdfLater(current.target, pdf->fileName(), invoiceDocumentTitle(), this,
-                           [this](const OutputResult &result) { finish(result); });
-        });
+        renderer = makeRenderer();
+        connect(renderer.get(), &InvoiceRenderer::rendered, this, &InvoiceOutput::on_rendered);
     }
+    // The wait for its images, and then as long as a page may take.
+    renderDeadline.start(qMax(renderWaitMs, 0) + context.pageTimeoutMs);
     renderer->render(current.text, layout, invoiceDocumentTitle(), pdf->fileName(), renderWaitMs);
+}
+
+void InvoiceOutput::on_rendered(bool ok, const QString &problem)
+{
+    if (!renderDeadline.isActive())
+        return; // given up on already
+    renderDeadline.stop();
+    if (!ok) {
+        dropRenderer(); // one that failed may not be fit for the next
+        finish(OutputResult::failed(OutputResult::Local, problem));
+        return;
+    }
+    // The file is the print job's from here on, until the print system is
+    // done with it.
+    const QString pdfPath = pdf->fileName();
+    pdf->setAutoRemove(false);
+    pdf.reset();
+    submitPdfLater(current.target, pdfPath, invoiceDocumentTitle(), current.abandon, this,
+                   [this](const OutputResult &result) { finish(result); });
+}
+
+void InvoiceOutput::dropRenderer()
+{
+    renderDeadline.stop();
+    if (renderer) {
+        renderer->disconnect(this);
+        // From the event loop: it may be the one telling us it failed.
+        renderer.release()->deleteLater();
+    }
 }
 
 void InvoiceOutput::finish(const OutputResult &result)

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,11 +33,15 @@ class InvoiceOutput final : public QObject
     Q_OBJECT
 
 public:
-    // `printSetup` is what printed invoices may reach.
-    InvoiceOutput(const ShellContext &context, const PageSetup &printSetup, QObject *parent = nullptr);
+    // Makes what renders a printed invoice (the engine's), when the first
+    // one comes and again after one that did not end.
+    using RendererFactory = std::function<std::unique_ptr<InvoiceRenderer>()>;
+
+    InvoiceOutput(const ShellContext &context, RendererFactory makeRenderer, QObject *parent = nullptr);
     ~InvoiceOutput() override;
 
-    // Opens the journal (its pruning is later, when the till is idle).
+    // Opens the journal (its pruning is later, when the till is idle, and
+    // daily from then on).
     void openJournal();
     Journal &journal() { return *invoiceJournal; }
 
@@ -51,10 +56,10 @@ public:
     // How long a printed invoice's images may take.
     void setRenderWait(int waitMs) { renderWaitMs = waitMs; }
 
-    // The invoice a page of the service left, as the after-load step took
-    // it. A load the shell started itself prints nothing the journal shows
-    // printed from that page already.
-    void pageLoaded(const PageLoad &load, bool startedByShell);
+    // The invoice a document of the service left. One that a load the shell
+    // started itself brought prints nothing the journal shows printed from
+    // that page already.
+    void pageLoaded(const PageInvoice &invoice, bool startedByShell);
 
     void retryFailed();
     void dismissFailed() { failedInvoices.clear(); }
@@ -62,9 +67,10 @@ public:
     void reprint(const JournalEntry &entry);
 
     bool busy() const { return outputBusy; }
-    // The invoice under way gives up where it can (a port write); those that
-    // wait go to the journal as not output.
-    void stop() { *stopOutput = true; }
+    // The invoice under way gives up (a port write, a render, a print job
+    // not yet taken, which is cancelled if it was); those that wait go to
+    // the journal as not output.
+    void stop();
 
 signals:
     void message(const QString &text, int timeoutMs);
@@ -93,12 +99,17 @@ private:
         QString target;
         QString text;
         qint64 id = 0;
+        // Once set, the print job of this invoice does not go, or is
+        // cancelled if it went.
+        std::shared_ptr<std::atomic<bool>> abandon = std::make_shared<std::atomic<bool>>(false);
     };
 
     void output(const Invoice &invoice);
     void start(const Invoice &invoice);
     void begin(const Invoice &invoice, bool portMode, const PrinterList &printers);
     void printHtml(const QString &printerName);
+    void on_rendered(bool ok, const QString &problem);
+    void dropRenderer();
     void finish(const OutputResult &result);
     void noteJournal();
     QString portTarget() const;
@@ -106,8 +117,10 @@ private:
     QString printerAtSetUp(const PrinterList &list) const;
 
     ShellContext context;
-    PageSetup printSetup;
+    RendererFactory makeRenderer;
     int renderWaitMs = 500;
+    QTimer renderDeadline; // a render that never ends holds no invoice after it
+    QTimer pruneTimer;
     std::unique_ptr<Journal> invoiceJournal;
     QTimer heldJournalTimer; // writes what the journal holds while another program locks it
     std::unique_ptr<InvoiceRenderer> renderer; // made at the first printed invoice
