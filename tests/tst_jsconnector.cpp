@@ -5,6 +5,8 @@
 #include "testhelpers.h"
 #include "testserver.h"
 
+#include <QNetworkReply>
+
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -23,7 +25,12 @@ private slots:
     void onlyServiceDocumentsGetIt();
     void pageCannotHarmTheShell();
     void callsArriveInOrder();
-    void invoiceTakenBeforeThePageChangesIt();
+    void invoiceMoment_data();
+    void invoiceMoment();
+    void pagesThatGoOnAtOnce();
+    void downloadLinkTakesNothing();
+    void defaultPortIsTheSameOrigin();
+    void rendererKilled();
     void currentJavaScript();
 
 private:
@@ -154,11 +161,11 @@ void TestJSConnector::onlyServiceDocumentsGetIt()
     std::unique_ptr<ShellPage> page;
     PageLoad load;
     if (where == QLatin1String("html")) {
+        // The shell's own page is no load of the page's: it is only seen.
         page = createShellPage(setup, nullptr);
-        QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
         page->showHtml(body);
-        QVERIFY(!loaded.isEmpty() || loaded.wait(10000)); // QtWebKit may finish inside the call
-        load = loaded.first().at(0).value<PageLoad>();
+        QTRY_VERIFY_WITH_TIMEOUT(!page->title().isEmpty(), 10000);
+        load.fromService = false;
     } else {
         TestServer &server = where == QLatin1String("service") ? service
                              : where == QLatin1String("main") ? mainSite
@@ -219,30 +226,140 @@ void TestJSConnector::callsArriveInOrder()
                                                   QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")}));
 }
 
-void TestJSConnector::invoiceTakenBeforeThePageChangesIt()
+namespace {
+
+// What the page's invoices were, as they were taken.
+QStringList portInvoices(const QSignalSpy &taken)
 {
-    // The page's load handler and a timer right after it change both: the
-    // values taken are the ones the document had when it loaded, and the
-    // mark was set by then.
+    QStringList values;
+    for (const QList<QVariant> &args : taken)
+        values << args.at(0).value<PageInvoice>().portInvoice;
+    return values;
+}
+
+} // namespace
+
+void TestJSConnector::invoiceMoment_data()
+{
+    QTest::addColumn<QString>("script"); // run by the page's load handler
+    QTest::addColumn<QString>("taken");
+
+    QTest::newRow("in the markup") << QString() << "RAČUN 1";
+    QTest::newRow("filled by a load handler") << "invoice.value = 'RAČUN 2';" << "RAČUN 2";
+    QTest::newRow("changed by a timer it started")
+        << "invoice.value = 'A'; setTimeout(function () { invoice.value = 'B'; }, 0);" << "A";
+    QTest::newRow("emptied by a load handler") << "invoice.value = '';" << "";
+}
+
+void TestJSConnector::invoiceMoment()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, taken);
+
+    // Once the document's load handlers have run and before any timer they
+    // started: the invoice is what they left, and the mark is set then.
     const QString body = QStringLiteral(
         "<input type='hidden' id='PrintInvoiceData' value='RAČUN 1'>"
         "<input type='hidden' id='PrintInvoiceDataHTML' value='&lt;b&gt;RAČUN 1&lt;/b&gt;'>"
         "<input type='hidden' id='IsShell' value='false'>"
+        "<script>var invoice = document.getElementById('PrintInvoiceData');"
+        "var mark = function () { return document.getElementById('IsShell').getAttribute('value'); };"
+        "window.addEventListener('load', function () { var during = mark(); %1"
+        "  setTimeout(function () { document.title = during + ',' + mark(); }, 0); });"
+        "</script>").arg(script);
+    std::unique_ptr<ShellPage> page = loading(service, "/invoice", body);
+    QSignalSpy takenSpy(page.get(), &ShellPage::invoiceTaken);
+    QTRY_COMPARE_WITH_TIMEOUT(page->title(), QStringLiteral("false,true"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(takenSpy.count(), 1, 5000);
+    const PageInvoice invoice = takenSpy.first().at(0).value<PageInvoice>();
+    QCOMPARE(invoice.portInvoice, taken);
+    QCOMPARE(invoice.htmlInvoice, QStringLiteral("<b>RAČUN 1</b>"));
+    QCOMPARE(invoice.url.path(), QStringLiteral("/invoice"));
+}
+
+void TestJSConnector::pagesThatGoOnAtOnce()
+{
+    // A till that opens the next form from each invoice page's load handler:
+    // every page's invoice is taken, once.
+    const int pages = 10;
+    for (int i = 1; i <= pages; ++i) {
+        const QString next = i < pages ? QStringLiteral("location.href = '/chain/%1';").arg(i + 1) : QString();
+        service.html(QStringLiteral("/chain/%1").arg(i).toLatin1(),
+                     QStringLiteral("<html><body><input type='hidden' id='PrintInvoiceData' value='R%1'>"
+                                    "<script>window.addEventListener('load', function () { %2 });</script>"
+                                    "</body></html>")
+                         .arg(i)
+                         .arg(next)
+                         .toUtf8());
+    }
+    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    QSignalSpy takenSpy(page.get(), &ShellPage::invoiceTaken);
+    page->load(QUrl(service.url(QStringLiteral("/chain/1"))));
+    QStringList expected;
+    for (int i = 1; i <= pages; ++i)
+        expected << QStringLiteral("R%1").arg(i);
+    QTRY_COMPARE_WITH_TIMEOUT(portInvoices(takenSpy).size(), pages, 20000);
+    QTest::qWait(300); // nothing more comes
+    QCOMPARE(portInvoices(takenSpy), expected);
+}
+
+void TestJSConnector::downloadLinkTakesNothing()
+{
+    // Following a link the view cannot show leaves the page as it was: its
+    // invoice is not taken again.
+    service.content("/archive.zip", QByteArray(2048, 'z'), "application/zip");
+    const QString body = QStringLiteral(
+        "<input type='hidden' id='PrintInvoiceData' value='RAČUN Z'>"
+        "<a id='link' href='/archive.zip'>Preuzmi</a>"
         "<script>window.addEventListener('load', function () {"
-        "  document.title = document.getElementById('IsShell').value;"
-        "  setTimeout(function () { document.getElementById('PrintInvoiceData').value = 'changed'; }, 0); });"
-        "</script>");
-    PageLoad load;
-    std::unique_ptr<ShellPage> page = open(service, "/invoice", body, &load);
+        "  setTimeout(function () { document.getElementById('link').click(); }, 200); });</script>");
+    std::unique_ptr<ShellPage> page = loading(service, "/download", body);
+    QSignalSpy takenSpy(page.get(), &ShellPage::invoiceTaken);
+    QSignalSpy offered(page.get(), &ShellPage::downloadOffered);
+    QVERIFY(offered.wait(10000));
+    auto *reply = offered.first().at(0).value<QNetworkReply *>();
+    QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 5000);
+    reply->deleteLater();
+    QTest::qWait(500);
+    QCOMPARE(portInvoices(takenSpy), QStringList{QStringLiteral("RAČUN Z")});
+    QCOMPARE(page->url().path(), QStringLiteral("/download"));
+}
+
+void TestJSConnector::defaultPortIsTheSameOrigin()
+{
+    // A service written with its default port is the same origin as the
+    // page's own address without one.
+    TestServer onDefaultPort;
+    if (!onDefaultPort.start(443))
+        QSKIP("port 443 cannot be taken here (it needs root)");
+    PageSetup defaultPort = setup;
+    defaultPort.serviceOrigins = {QUrl(QStringLiteral("https://127.0.0.1:443"))};
+    onDefaultPort.html("/till", "<html><body><input type='hidden' id='PrintInvoiceData' value='R443'>"
+                                "<script>document.title = typeof JSConnector;</script></body></html>");
+    std::unique_ptr<ShellPage> page = createShellPage(defaultPort, nullptr);
+    QSignalSpy takenSpy(page.get(), &ShellPage::invoiceTaken);
+    page->load(QUrl(QStringLiteral("https://127.0.0.1/till")));
+    QTRY_COMPARE_WITH_TIMEOUT(takenSpy.count(), 1, 10000);
+    QCOMPARE(portInvoices(takenSpy), QStringList{QStringLiteral("R443")});
+    QCOMPARE(page->title(), QStringLiteral("object"));
+}
+
+void TestJSConnector::rendererKilled()
+{
+#ifdef VELMOR_ENGINE_WEBKIT
+    QSKIP("QtWebKit renders in the program's own process");
+#else
+    std::unique_ptr<ShellPage> page = open(service, "/alive", QStringLiteral("<p>x</p>"));
     QVERIFY(page);
-    QVERIFY(load.ok);
-    QVERIFY(load.fromService);
-    QVERIFY(load.hasInvoiceElement);
-    QCOMPARE(load.portInvoice, QStringLiteral("RAČUN 1"));
-    QCOMPARE(load.htmlInvoice, QStringLiteral("<b>RAČUN 1</b>"));
-    QCOMPARE(pageScript(page.get(), QStringLiteral("document.getElementById('IsShell').getAttribute('value')"))
-                 .toString(),
-             QStringLiteral("true"));
+    QSignalSpy gone(page.get(), &ShellPage::rendererGone);
+    QVERIFY(killRenderers() > 0);
+    QVERIFY(gone.wait(10000));
+    // A new renderer takes the next load.
+    QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
+    page->load(QUrl(service.url(QStringLiteral("/alive"))));
+    QVERIFY(loaded.wait(10000));
+    QVERIFY(loaded.first().at(0).value<PageLoad>().ok());
+#endif
 }
 
 void TestJSConnector::currentJavaScript()

@@ -13,3 +13,7 @@ QVariant pageScript(ShellPage *page, const QString &script, int timeoutMs = 5000
 // The text and the markup of the document the page shows.
 QString pageText(ShellPage *page);
 QString pageHtml(ShellPage *page);
+
+// Kills the renderer processes this program started (none where the engine
+// renders in the program's own process); how many there were.
+int killRenderers();

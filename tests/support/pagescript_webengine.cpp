@@ -2,7 +2,10 @@
 
 #include "shellpage.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTest>
 #include <QWebEnginePage>
@@ -10,6 +13,8 @@
 #include <QWebEngineView>
 
 #include <memory>
+
+#include <signal.h>
 
 QVariant pageScript(ShellPage *page, const QString &script, int timeoutMs)
 {
@@ -40,4 +45,30 @@ QString pageText(ShellPage *page)
 QString pageHtml(ShellPage *page)
 {
     return pageScript(page, QStringLiteral("document.documentElement.outerHTML")).toString();
+}
+
+int killRenderers()
+{
+    // A renderer is a child the zygote forked (so it still reads as one),
+    // in this process's group.
+    const auto stat = [](const QString &pid) {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            return QList<QByteArray>();
+        const QByteArray line = file.readAll();
+        return line.mid(line.lastIndexOf(')') + 2).split(' '); // state, parent, group, ...
+    };
+    const auto isZygote = [](const QString &pid) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        return cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("--type=zygote");
+    };
+    const QByteArray group = stat(QString::number(QCoreApplication::applicationPid())).value(2);
+    int killed = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QList<QByteArray> fields = stat(pid);
+        if (pid.toInt() > 0 && fields.value(2) == group && isZygote(pid)
+            && isZygote(QString::fromLatin1(fields.value(1))))
+            killed += ::kill(pid.toInt(), SIGKILL) == 0;
+    }
+    return killed;
 }

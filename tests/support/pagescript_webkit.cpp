@@ -21,3 +21,8 @@ QString pageHtml(ShellPage *page)
 {
     return qobject_cast<QWebView *>(page->view())->page()->mainFrame()->toHtml();
 }
+
+int killRenderers()
+{
+    return 0; // QtWebKit renders in this process
+}
