@@ -96,7 +96,7 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
         page->setHtml(html, QUrl());
         return;
     }
-    htmlFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-racun-XXXXXX.html")));
+    htmlFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.html")));
     if (!htmlFile->open() || htmlFile->write(bytes) != bytes.size() || !htmlFile->flush()) {
         const QString problem = tr("račun se ne može pripremiti za ispis (%1)").arg(htmlFile->errorString());
         QMetaObject::invokeMethod(this, [this, problem] { done(false, problem); }, Qt::QueuedConnection);
