@@ -442,7 +442,9 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
     }
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id FROM entries WHERE page = ? AND length(text) = length(?) AND text = ? "
+    // "+text": compared, not looked up, so that SQLite takes the index on
+    // the page and the text's length.
+    query.prepare(QStringLiteral("SELECT id FROM entries WHERE page = ? AND length(text) = length(?) AND +text = ? "
                                  "AND outcome = ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(::text(page));
     query.addBindValue(::text(text));

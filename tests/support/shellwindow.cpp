@@ -3,11 +3,14 @@
 #include "invoiceoutput.h"
 
 #include <QApplication>
+#include <QSet>
 #include <QTest>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+
+#include <map>
 
 ShellPage *pageOf(QWidget *window)
 {
@@ -21,10 +24,43 @@ QString shellMarker(QWidget *window)
         .toString();
 }
 
+namespace {
+
+// The invoices each window's page handed over, which may come after the
+// load that brought them has been said to end.
+std::map<const ShellPage *, std::unique_ptr<QSignalSpy>> &invoiceSpies()
+{
+    static std::map<const ShellPage *, std::unique_ptr<QSignalSpy>> spies;
+    return spies;
+}
+
+// Whether every document of the service among the loads has handed over its
+// invoice.
+bool invoicesHandedOver(ShellPage *page, const QSignalSpy &loads, int count)
+{
+    const auto spy = invoiceSpies().find(page);
+    if (spy == invoiceSpies().end())
+        return true;
+    QSet<int> handedOver;
+    for (const QList<QVariant> &args : *spy->second)
+        handedOver.insert(args.at(0).value<PageInvoice>().loadId);
+    for (int i = 0; i < qMin(count, int(loads.count())); ++i) {
+        const PageLoad load = loads.at(i).at(0).value<PageLoad>();
+        if (load.ok() && load.committed && load.fromService && !handedOver.contains(load.id))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads)
 {
     auto window = std::make_unique<MainWindow>(context);
-    loads = std::make_unique<QSignalSpy>(pageOf(window.get()), &ShellPage::loadFinished);
+    ShellPage *page = pageOf(window.get());
+    loads = std::make_unique<QSignalSpy>(page, &ShellPage::loadFinished);
+    invoiceSpies()[page] = std::make_unique<QSignalSpy>(page, &ShellPage::invoiceTaken);
+    QObject::connect(page, &QObject::destroyed, [page] { invoiceSpies().erase(page); });
     return window;
 }
 
@@ -45,10 +81,12 @@ bool waitForLoads(QWidget *window, QSignalSpy &loads, int count, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     while (loads.count() < count && !deadline.hasExpired())
         loads.wait(int(qMax<qint64>(1, deadline.remainingTime())));
-    if (loads.count() >= count)
-        return waitForOutput(window, int(qMax<qint64>(1, deadline.remainingTime())) + 10000);
     ShellPage *page = pageOf(window);
-    qWarning("Waited %d ms for %d page load(s), %d finished; the view is at \"%s\", titled \"%s\"", timeoutMs,
+    while (!invoicesHandedOver(page, loads, count) && !deadline.hasExpired())
+        QTest::qWait(5);
+    if (loads.count() >= count && invoicesHandedOver(page, loads, count))
+        return waitForOutput(window, int(qMax<qint64>(1, deadline.remainingTime())) + 10000);
+    qWarning("Waited %d ms for %d page load(s) and their invoices, %d finished; the view is at \"%s\", titled \"%s\"", timeoutMs,
              count, int(loads.count()), qPrintable(page->url().toString()), qPrintable(page->title()));
     return false;
 }

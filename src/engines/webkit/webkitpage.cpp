@@ -69,6 +69,7 @@ WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
     page->setForwardUnsupportedContent(true);
     connect(page, &QWebPage::unsupportedContent, this, [this](QNetworkReply *reply) {
         emit downloadOffered(reply);
+        stoppedByShell = true;
         webView->stop();
     });
     // Certificates the system does not vouch for are refused, except on the
@@ -189,6 +190,7 @@ void WebKitPage::on_load_started()
     loadingUrl = webView->page()->mainFrame()->requestedUrl();
     failure = PageLoad();
     committed = false;
+    stoppedByShell = false;
     emit loadStarted(++loadId, loadingUrl);
 }
 
@@ -223,10 +225,11 @@ void WebKitPage::on_load_finished(bool ok)
         load.end = PageLoad::Finished;
         load.error = QNetworkReply::NoError;
         load.refusal.clear();
-    } else if (load.error == QNetworkReply::OperationCanceledError || (load.error == QNetworkReply::NoError && load.refusal.isEmpty())) {
-        load.end = PageLoad::Stopped; // by the shell, or it became a download
+    } else if (stoppedByShell || (load.error == QNetworkReply::NoError && load.refusal.isEmpty())) {
+        load.end = PageLoad::Stopped; // it became a download, or nothing said why
         load.error = QNetworkReply::NoError;
     } else {
+        // A transfer that stalled is cancelled by the network access: a failure.
         load.end = PageLoad::Failed;
     }
     QWebFrame *frame = webView->page()->mainFrame();

@@ -42,6 +42,7 @@ private:
     QUrl loadingUrl;
     int loadId = 0;
     bool committed = false; // the load under way brought a new document
+    bool stoppedByShell = false; // it became a download
     // The shell's own page is no load of the page's: its start and end are
     // not passed on.
     bool showingOwnPage = false;
