@@ -187,9 +187,9 @@ bool Journal::prepareSchema()
                        " job_id INTEGER NOT NULL DEFAULT 0, reprint_of INTEGER NOT NULL DEFAULT 0)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS entries_time ON entries(time_ms)"),
         // Whether a page's invoice was printed already is asked at every load
-        // the shell makes itself; the text's length keeps the rows compared
-        // few without keeping every text twice.
-        QStringLiteral("CREATE INDEX IF NOT EXISTS entries_page ON entries(page, length(text))"),
+        // the shell makes itself; the text's length and its start keep the
+        // rows compared few without keeping every text twice.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS entries_page ON entries(page, length(text), substr(text, 1, 64))"),
         QStringLiteral("SELECT count(*) FROM entries"),
     };
     for (const QString &statement : statements) {
@@ -443,10 +443,12 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
     query.setForwardOnly(true);
     // "+text": compared, not looked up, so that SQLite takes the index on
-    // the page and the text's length.
-    query.prepare(QStringLiteral("SELECT id FROM entries WHERE page = ? AND length(text) = length(?) AND +text = ? "
+    // the page, the text's length and its start.
+    query.prepare(QStringLiteral("SELECT id FROM entries WHERE page = ? AND length(text) = length(?) "
+                                 "AND substr(text, 1, 64) = substr(?, 1, 64) AND +text = ? "
                                  "AND outcome = ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(::text(page));
+    query.addBindValue(::text(text));
     query.addBindValue(::text(text));
     query.addBindValue(::text(text));
     query.addBindValue(QString::fromLatin1(JournalEntry::printed));
