@@ -72,18 +72,22 @@ void runLater(std::function<T()> work, Receiver *receiver, std::function<void(co
 
 // As runLater, but `done` gets `late` once `deadlineMs` have passed without a
 // result; a result that comes after that is dropped. Either way `done` runs
-// once.
+// once. `whenLate`, if given, runs just before `done` gets `late` (to tell
+// the work it is given up on).
 template <typename T, typename Receiver>
 void runLaterWithin(std::function<T()> work, int deadlineMs, T late, Receiver *receiver,
-                    std::function<void(const T &)> done)
+                    std::function<void(const T &)> done, std::function<void()> whenLate = {})
 {
     auto answered = std::make_shared<bool>(false); // touched on the receiver's thread only
     auto timer = new QTimer(receiver);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, receiver, [answered, done, late, timer] {
+    QObject::connect(timer, &QTimer::timeout, receiver, [answered, done, late, timer, whenLate] {
         timer->deleteLater();
-        if (!std::exchange(*answered, true))
-            done(late);
+        if (std::exchange(*answered, true))
+            return;
+        if (whenLate)
+            whenLate();
+        done(late);
     });
     timer->start(deadlineMs);
     QPointer<QTimer> guard(timer);

@@ -10,9 +10,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
-#include <QTimer>
-
-#include <utility>
 
 PrinterList askPrinters()
 {
@@ -123,22 +120,7 @@ void submitPdfLater(const QString &printerName, const QString &pdfPath, const QS
     const OutputResult late = OutputResult::failed(
         OutputResult::PrintSystem,
         QStringLiteral("pisač %1 nije dobio posao: %2").arg(printerName, printSystemSilent()));
-    auto answered = std::make_shared<bool>(false); // touched on the receiver's thread only
-    auto *timer = new QTimer(receiver);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, receiver, [answered, abandon, done, late, timer] {
-        timer->deleteLater();
-        if (std::exchange(*answered, true))
-            return;
-        *abandon = true; // settled as failed: the worker sends nothing after this
-        done(late);
-    });
-    timer->start(2 * printSystemWaitMs);
-    QPointer<QTimer> guard(timer);
-    runLater<OutputResult, QObject>(std::move(work), receiver, [answered, done, guard](const OutputResult &result) {
-        if (guard)
-            guard->deleteLater();
-        if (!std::exchange(*answered, true))
-            done(result);
-    });
+    // Settled as failed once the wait is over: the worker sends nothing after that.
+    runLaterWithin<OutputResult, QObject>(std::move(work), 2 * printSystemWaitMs, late, receiver, std::move(done),
+                                          [abandon] { *abandon = true; });
 }

@@ -59,8 +59,8 @@ public:
         gone = false;
         ownPage.clear();
     }
-    // The document shown leaves its invoice (when the load that brought it
-    // committed); `late` hands it over only after the next load started.
+    // The invoice the document shown leaves, as the load that brought it;
+    // the test hands it over with `take`, then or later.
     PageInvoice invoiceOfShown(const QString &text) const
     {
         PageInvoice invoice;
