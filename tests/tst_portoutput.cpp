@@ -290,7 +290,7 @@ void TestPortOutput::displayStringWritesNothing()
 void TestPortOutput::failedLoadStillWrites()
 {
     // The page stops its own load while an image is still on its way: the
-    // load ends as failed, with the invoice in the document.
+    // load does not finish, but the document and its invoice are there.
     service.route("/slow.png", [](const httplib::Request &, httplib::Response &res) {
         std::this_thread::sleep_for(std::chrono::seconds(2));
         res.set_content("late", "image/png");

@@ -46,7 +46,7 @@ bool invoicesHandedOver(ShellPage *page, const QSignalSpy &loads, int count)
         handedOver.insert(args.at(0).value<PageInvoice>().loadId);
     for (int i = 0; i < qMin(count, int(loads.count())); ++i) {
         const PageLoad load = loads.at(i).at(0).value<PageLoad>();
-        if (load.ok() && load.committed && load.fromService && !handedOver.contains(load.id))
+        if (load.end != PageLoad::Replaced && load.committed && load.fromService && !handedOver.contains(load.id))
             return false;
     }
     return true;

@@ -112,6 +112,11 @@ QString standInScript(const QString &origins, const QString &event)
                                             .arg(event)));
 }
 
+// In our own world only, which the page cannot reach: takes the invoice of a
+// document whose load ended without its load event (stopped, or failed
+// after the document came).
+const char takeNowName[] = "velmorTakeInvoice";
+
 // Our own world: the page's calls queued until the channel is up, then
 // handed on in order; and the invoice taken once the document's load
 // handlers have run (a timer set before theirs runs before any of theirs),
@@ -161,8 +166,9 @@ QString ownWorldScript(const QString &origins, const QString &event)
                "  window.addEventListener('load', function (event) {"
                "    if (event.target === document) setTimeout(take, 0);"
                "  }, true);"
+               "  window.%3 = take;"
                "})();")
-               .arg(origins, event);
+               .arg(origins, event, QLatin1String(takeNowName));
 }
 
 // The values come as JSON text: the way from the page turns half a
@@ -258,7 +264,7 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
     connect(page, &QWebEnginePage::urlChanged, this, [this] {
         if (loading)
             committed = true;
-        probeSent = QDeadlineTimer(); // a probe sent to the document before may never be answered
+        forgetProbe(); // a probe sent to the document before may never be answered
     });
     connect(page, &QWebEnginePage::certificateError, this, &WebEnginePage::on_certificate_error);
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
@@ -350,7 +356,7 @@ QString WebEnginePage::title() const
 
 void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
 {
-    probeSent = QDeadlineTimer();
+    forgetProbe();
     const bool ownPage = ownPageLoading && info.url().scheme() == QLatin1String("data");
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         if (ownPage)
@@ -367,6 +373,9 @@ void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
     if (!loading)
         return; // said to be over already (stalled, replaced, the renderer gone)
     if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+        // A load that succeeded brought a document, even at the same
+        // address (a reload), where the address does not change.
+        committed = true;
         endLoad(PageLoad::Finished);
     } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
         const QNetworkReply::NetworkError error = networkError(info.errorCode());
@@ -410,6 +419,9 @@ void WebEnginePage::endLoad(PageLoad::End end, const QUrl &failedUrl, QNetworkRe
         load.error = error;
         load.refusal = refusal;
     }
+    if (end != PageLoad::Finished && committed && load.fromService && !rendererGoneSaid)
+        page->runJavaScript(QStringLiteral("if (window.%1) %1();").arg(QLatin1String(takeNowName)),
+                            QWebEngineScript::ApplicationWorld);
     if (end != PageLoad::Finished || !committed || load.fromService) {
         emit loadFinished(load);
         return;
@@ -453,23 +465,29 @@ void WebEnginePage::on_stalled()
 
 void WebEnginePage::probeRenderer()
 {
-    if (probeSent.isForever()) {
-        probeSent = QDeadlineTimer(setup.pageTimeoutMs);
-        const QDeadlineTimer sent = probeSent;
+    if (probeDue.isForever()) {
+        probeDue = QDeadlineTimer(setup.pageTimeoutMs);
+        const quint64 sent = ++probeNumber;
         page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, [this, sent](const QVariant &) {
-            if (probeSent.deadlineNSecs() == sent.deadlineNSecs())
-                probeSent = QDeadlineTimer();
+            if (probeNumber == sent)
+                forgetProbe();
         });
         return;
     }
-    if (!probeSent.hasExpired())
+    if (!probeDue.hasExpired())
         return;
-    probeSent = QDeadlineTimer();
+    forgetProbe();
     qWarning().noquote() << "Prikaz stranice ne odgovara" << setup.pageTimeoutMs / 1000 << "s; završava se.";
     const qint64 pid = page->renderProcessPid();
     rendererEnded(tr("prikaz stranice ne odgovara"));
     if (pid > 0)
         endRenderProcess(pid);
+}
+
+void WebEnginePage::forgetProbe()
+{
+    probeDue = QDeadlineTimer(QDeadlineTimer::Forever);
+    ++probeNumber;
 }
 
 void WebEnginePage::rendererEnded(const QString &why)

@@ -49,6 +49,7 @@ private:
     void endLoad(PageLoad::End end, const QUrl &failedUrl = QUrl(),
                  QNetworkReply::NetworkError error = QNetworkReply::NoError);
     void probeRenderer();
+    void forgetProbe();
     void rendererEnded(const QString &why);
 
     PageSetup setup;
@@ -70,5 +71,6 @@ private:
     bool rendererGoneSaid = false;
     QStringList takenDocuments;  // the latest documents whose invoice was taken
     QTimer heartbeat;
-    QDeadlineTimer probeSent{QDeadlineTimer::Forever}; // when the probe under way is overdue; forever: none
+    QDeadlineTimer probeDue{QDeadlineTimer::Forever}; // when the probe under way is overdue; forever: none
+    quint64 probeNumber = 0; // tells an old probe's answer from the one under way
 };

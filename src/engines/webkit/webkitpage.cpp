@@ -87,6 +87,9 @@ WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
     // The frame clears its window object for every new document; the bridge
     // goes in again each time, before the document's scripts run.
     connect(page->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared, this, &WebKitPage::on_document_created);
+    // QtWebKit says so only once the frame has run a script: one is run now,
+    // so that a document without scripts of its own is seen to come as well.
+    page->mainFrame()->evaluateJavaScript(QStringLiteral("0"));
 }
 
 WebKitPage::~WebKitPage()
