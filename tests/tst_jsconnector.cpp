@@ -1,16 +1,19 @@
 #include "engine.h"
 #include "jsconnector.h"
+#include "pagedownload.h"
 #include "pagescript.h"
 #include "shellpage.h"
 #include "testhelpers.h"
 #include "testserver.h"
 
-#include <QNetworkReply>
+#include <httplib.h>
 
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 // The bridge as the page's own scripts use it, on the engine this build has.
 class TestJSConnector : public QObject
@@ -30,7 +33,10 @@ private slots:
     void pagesThatGoOnAtOnce();
     void sameAddressAgain_data();
     void sameAddressAgain();
-    void downloadLinkTakesNothing();
+    void downloadOnceInThePagesSession_data();
+    void downloadOnceInThePagesSession();
+    void failedDownloadKeepsTheFile_data();
+    void failedDownloadKeepsTheFile();
     void defaultPortIsTheSameOrigin();
     void rendererKilled();
     void quietPageKeepsItsRenderer();
@@ -337,26 +343,96 @@ void TestJSConnector::sameAddressAgain()
     QCOMPARE(takenSpy.last().at(0).value<PageInvoice>().loadId, load.id);
 }
 
-void TestJSConnector::downloadLinkTakesNothing()
+void TestJSConnector::downloadOnceInThePagesSession_data()
 {
-    // Following a link the view cannot show leaves the page as it was: its
+    QTest::addColumn<QString>("follow"); // what the page does to get it
+    QTest::addColumn<QByteArray>("method");
+    QTest::newRow("link") << "document.getElementById('link').click();" << QByteArray("GET");
+    QTest::newRow("form sent by POST") << "document.getElementById('form').submit();" << QByteArray("POST");
+}
+
+void TestJSConnector::downloadOnceInThePagesSession()
+{
+    // What the view cannot show is fetched once, as the page asked for it
+    // (its cookie, its method), and saved; the page stays as it was and its
     // invoice is not taken again.
-    service.content("/archive.zip", QByteArray(2048, 'z'), "application/zip");
+    QFETCH(QString, follow);
+    QFETCH(QByteArray, method);
+    const QByteArray archive(2048, 'z');
+    service.route("/archive.zip", [archive](const httplib::Request &req, httplib::Response &res) {
+        if (req.get_header_value("Cookie") != "session=s1") {
+            res.status = 403;
+            return;
+        }
+        res.set_content(archive.toStdString(), "application/zip");
+    });
+    service.clearRequests();
     const QString body = QStringLiteral(
         "<input type='hidden' id='PrintInvoiceData' value='RAČUN Z'>"
         "<a id='link' href='/archive.zip'>Preuzmi</a>"
-        "<script>window.addEventListener('load', function () {"
-        "  setTimeout(function () { document.getElementById('link').click(); }, 200); });</script>");
+        "<form id='form' method='post' action='/archive.zip'><input name='od' value='1'></form>"
+        "<script>document.cookie = 'session=s1; path=/';"
+        "window.addEventListener('load', function () { setTimeout(function () { %1 }, 200); });</script>")
+        .arg(follow);
     std::unique_ptr<ShellPage> page = loading(service, "/download", body);
     QSignalSpy takenSpy(page.get(), &ShellPage::invoiceTaken);
-    QSignalSpy offered(page.get(), &ShellPage::downloadOffered);
-    QVERIFY(offered.wait(10000));
-    auto *reply = offered.first().at(0).value<QNetworkReply *>();
-    QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 5000);
-    reply->deleteLater();
-    QTest::qWait(500);
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("report.pdf"));
+    std::unique_ptr<QSignalSpy> saved;
+    QString origin;
+    connect(page.get(), &ShellPage::downloadOffered, this, [&](PageDownload *download) {
+        origin = download->origin();
+        saved = std::make_unique<QSignalSpy>(download, &PageDownload::saved);
+        download->saveAs(target, 10000);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(saved && saved->count() == 1, 10000);
+    QCOMPARE(readFile(target), archive);
+    QCOMPARE(origin, service.origin());
+    const QList<RecordedRequest> asked = service.requestsTo("/archive.zip");
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().method, method);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("report.pdf")}); // nothing of the engine's left beside it
+    QTest::qWait(300);
     QCOMPARE(portInvoices(takenSpy), QStringList{QStringLiteral("RAČUN Z")});
     QCOMPARE(page->url().path(), QStringLiteral("/download"));
+}
+
+void TestJSConnector::failedDownloadKeepsTheFile_data()
+{
+    QTest::addColumn<bool>("trickles"); // else the server refuses it half-way
+    QTest::newRow("past its time limit") << true;
+    QTest::newRow("cut off half-way") << false;
+}
+
+void TestJSConnector::failedDownloadKeepsTheFile()
+{
+    QFETCH(bool, trickles);
+    service.route("/broken.zip", [trickles](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Content-Length", "100000");
+        res.set_content_provider(100000, "application/zip",
+                                 [trickles](size_t offset, size_t, httplib::DataSink &sink) {
+                                     if (!trickles && offset > 0)
+                                         return false; // the connection goes
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(trickles ? 100 : 0));
+                                     return sink.write("z", 1);
+                                 });
+    });
+    std::unique_ptr<ShellPage> page =
+        loading(service, "/broken", QStringLiteral("<script>location.href = '/broken.zip';</script>"));
+    QTemporaryDir folder;
+    const QString target = folder.filePath(QStringLiteral("report.pdf"));
+    QVERIFY(writeFile(target, "previous"));
+    std::unique_ptr<QSignalSpy> failed;
+    connect(page.get(), &ShellPage::downloadOffered, this, [&](PageDownload *download) {
+        failed = std::make_unique<QSignalSpy>(download, &PageDownload::failed);
+        download->saveAs(target, 1000);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(failed && failed->count() == 1, 10000);
+    QCOMPARE(readFile(target), QByteArray("previous"));
+    QTest::qWait(300); // the engine's part is gone for good, not only for now
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("report.pdf")});
 }
 
 void TestJSConnector::defaultPortIsTheSameOrigin()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagedownload.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
@@ -97,7 +99,8 @@ signals:
     void loadFinished(const PageLoad &load);
     void invoiceTaken(const PageInvoice &invoice);
     void rendererGone(const QString &why);
-    // Content the view cannot show (a report, as a rule). The receiver owns
-    // the reply; the page keeps showing what it showed.
-    void downloadOffered(QNetworkReply *reply);
+    // Content the view cannot show (a report, as a rule), to be saved or
+    // cancelled by the receiver there and then; the page keeps showing what
+    // it showed.
+    void downloadOffered(PageDownload *download);
 };

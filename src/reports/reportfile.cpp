@@ -9,6 +9,50 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+namespace {
+
+QString throughLinkProblem(const QString &fileName)
+{
+    return QStringLiteral("%1 je poveznica na drugo mjesto, pa izvještaj nije spremljen")
+        .arg(QDir::toNativeSeparators(fileName));
+}
+
+QString writeProblem(const QFileDevice &file)
+{
+    return QStringLiteral("datoteka %1 se ne može zapisati (%2)")
+        .arg(QDir::toNativeSeparators(file.fileName()), fileProblem(file));
+}
+
+} // namespace
+
+QString reportTooLate(int timeLimitMs)
+{
+    return QStringLiteral("izvještaj nije stigao u %1 s").arg(timeLimitMs / 1000);
+}
+
+QString placeReport(const QString &downloaded, const QString &fileName)
+{
+    QSaveFile file(QFileInfo(fileName).absoluteFilePath());
+    if (QFileInfo(file.fileName()).isSymLink())
+        return throughLinkProblem(file.fileName());
+    QFile from(downloaded);
+    if (!from.open(QIODevice::ReadOnly))
+        return QStringLiteral("preuzeta datoteka %1 se ne može pročitati (%2)")
+            .arg(QDir::toNativeSeparators(downloaded), fileProblem(from));
+    if (!file.open(QIODevice::WriteOnly))
+        return writeProblem(file);
+    while (!from.atEnd()) {
+        const QByteArray chunk = from.read(1 << 20);
+        if (chunk.isEmpty() || file.write(chunk) != chunk.size()) {
+            file.cancelWriting();
+            break;
+        }
+    }
+    if (!file.commit())
+        return writeProblem(file);
+    return QString();
+}
+
 ReportFile::ReportFile(QNetworkReply *reply, const QString &fileName, int timeLimitMs)
     : QObject(reply)
     , reply(reply)
@@ -61,10 +105,9 @@ void ReportFile::receive()
 QString ReportFile::problem()
 {
     if (outOfTime)
-        return QStringLiteral("izvještaj nije stigao u %1 s").arg(timeLimitMs / 1000);
+        return reportTooLate(timeLimitMs);
     if (throughLink)
-        return QStringLiteral("%1 je poveznica na drugo mjesto, pa izvještaj nije spremljen")
-            .arg(QDir::toNativeSeparators(file.fileName()));
+        return throughLinkProblem(file.fileName());
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int code = status.toInt();
     if (status.isValid() && (code < 200 || code > 299))
@@ -75,8 +118,7 @@ QString ReportFile::problem()
     if (reply->error() != QNetworkReply::NoError)
         return networkProblem(reply->error(), reply->url());
     if (failedToWrite || !file.commit())
-        return QStringLiteral("datoteka %1 se ne može zapisati (%2)")
-            .arg(QDir::toNativeSeparators(file.fileName()), fileProblem(file));
+        return writeProblem(file);
     return QString();
 }
 

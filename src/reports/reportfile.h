@@ -6,6 +6,13 @@
 
 class QNetworkReply;
 
+// Puts the file `downloaded` in place as `fileName` by the same rules: in one
+// step, never through a link, the previous file kept when it cannot be done.
+// Empty when it was done, else why not.
+QString placeReport(const QString &downloaded, const QString &fileName);
+// Why a report still arriving after `timeLimitMs` was stopped.
+QString reportTooLate(int timeLimitMs);
+
 // Streams one reply's body into a file as it arrives. The file on disk is
 // replaced only once the whole body has arrived with a success status, and
 // then in one step, so neither a failed request nor a reader at the wrong

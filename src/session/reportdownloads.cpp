@@ -1,7 +1,9 @@
 #include "reportdownloads.h"
 
+#include "replydownload.h"
 #include "reportaddress.h"
-#include "reportfile.h"
+#include "origin.h"
+#include "pagedownload.h"
 #include "trustingnetworkmanager.h"
 
 #include <QDebug>
@@ -44,40 +46,41 @@ void ReportDownloads::request(const QString &path)
 
     QNetworkRequest request(address);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    save(network->get(request));
+    save(new ReplyDownload(network->get(request), webOrigin(QUrl(context.serviceOrigin)), this));
 }
 
-void ReportDownloads::take(QNetworkReply *reply)
+void ReportDownloads::take(PageDownload *download)
 {
-    if (inFlight.contains(reply->url().toString())) {
-        reply->abort();
-        reply->deleteLater();
+    if (inFlight.contains(download->url().toString())) {
+        download->cancel();
         emit message(tr("Taj se izvještaj već preuzima."), 5000);
         return;
     }
-    save(reply);
+    qDebug().noquote() << "Preuzimanje" << download->url().toString(QUrl::RemoveUserInfo) << "sa stranice"
+                       << download->origin();
+    save(download);
 }
 
-void ReportDownloads::save(QNetworkReply *reply)
+void ReportDownloads::save(PageDownload *download)
 {
-    const QString address = reply->url().toString();
+    const QString address = download->url().toString();
     inFlight.insert(address);
-    auto *report = new ReportFile(reply, reportFileName, context.reportTimeLimitMs);
-    connect(report, &ReportFile::progress, this, [this](qint64 received, qint64 total) {
+    connect(download, &PageDownload::progress, this, [this](qint64 received, qint64 total) {
         emit message(total > 0 ? tr("Preuzimanje izvještaja: %1 %").arg(received * 100 / total)
                                : tr("Preuzimanje izvještaja: %1 kB").arg(received / 1024),
                      0);
     });
-    connect(report, &ReportFile::saved, this, [this, address](const QString &filePath) {
+    connect(download, &PageDownload::saved, this, [this, address](const QString &filePath) {
         inFlight.remove(address);
         emit clearMessage();
         open(filePath);
     });
-    connect(report, &ReportFile::failed, this, [this, address](const QString &problem) {
+    connect(download, &PageDownload::failed, this, [this, address](const QString &problem) {
         inFlight.remove(address);
         qWarning().noquote() << "Izvještaj nije preuzet:" << address << "-" << problem;
         emit message(tr("Izvještaj nije preuzet: %1").arg(problem), 15000);
     });
+    download->saveAs(reportFileName, context.reportTimeLimitMs);
 }
 
 void ReportDownloads::open(const QString &filePath)

@@ -6,8 +6,8 @@
 #include <QSet>
 #include <QString>
 
+class PageDownload;
 class QNetworkAccessManager;
-class QNetworkReply;
 
 // Reports into "report.pdf" in the working directory, then opened: those a
 // page asks for by path on the service, and whatever the page's view cannot
@@ -21,8 +21,9 @@ public:
 
     // A page's request: a path on the service, nothing else.
     void request(const QString &path);
-    // A reply the page's view could not show; ours from here on.
-    void take(QNetworkReply *reply);
+    // What the page's view could not show: saved, or cancelled when the
+    // same address is on its way already.
+    void take(PageDownload *download);
 
 signals:
     // For the status bar; `timeoutMs` 0 keeps it.
@@ -30,7 +31,7 @@ signals:
     void clearMessage();
 
 private:
-    void save(QNetworkReply *reply);
+    void save(PageDownload *download);
     void open(const QString &filePath);
 
     ShellContext context;

@@ -1,10 +1,10 @@
 #include "webenginepage.h"
 
 #include "certificateanswer.h"
+#include "enginedownload.h"
 #include "jsconnector.h"
 #include "origin.h"
 #include "renderprocess.h"
-#include "trustingnetworkmanager.h"
 
 #include <QDebug>
 #include <QFile>
@@ -275,10 +275,6 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
                                       : tr("prikaz stranice se srušio"));
             });
 
-    downloads = new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this);
-    downloads->setFirstUseHost(setup.firstUseHost);
-    downloads->setTransferTimeout(setup.pageTimeoutMs);
-
     stall.setSingleShot(true);
     stall.setInterval(setup.pageTimeoutMs);
     connect(&stall, &QTimer::timeout, this, &WebEnginePage::on_stalled);
@@ -509,14 +505,12 @@ void WebEnginePage::on_certificate_error(const QWebEngineCertificateError &error
 
 void WebEnginePage::on_download_requested(QWebEngineDownloadRequest *download)
 {
-    // Not accepted, so the engine drops it; the report is fetched on a
-    // connection of our own and saved as on the other engine.
-    const QUrl address = download->url();
-    if (address.scheme() != QLatin1String("https") && address.scheme() != QLatin1String("http"))
-        return;
-    QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    emit downloadOffered(downloads->get(request));
+    // The engine's own request, in the page's session, is the download: it
+    // is not asked for a second time. One nobody takes is dropped.
+    auto *offered = new EngineDownload(download, webOrigin(page->url()), this);
+    emit downloadOffered(offered);
+    if (!offered->taken())
+        offered->cancel();
 }
 
 #include "webenginepage.moc"

@@ -15,7 +15,6 @@ class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
-class TrustingNetworkManager;
 
 // The page on QtWebEngine. The bridge's stand-in is put in every document of
 // the service at its creation and queues the page's calls; a script in a
@@ -59,7 +58,6 @@ private:
     QWebEngineView *webView = nullptr;
     QWebChannel *channel = nullptr;
     JSConnector *bridge = nullptr;
-    TrustingNetworkManager *downloads = nullptr;
     QTimer stall; // a page whose requests stay silent ends, as on Qt's network access
     QUrl loadingUrl;
     QString refusal; // the certificate refused during the load under way

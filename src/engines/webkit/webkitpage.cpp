@@ -2,6 +2,7 @@
 
 #include "jsconnector.h"
 #include "origin.h"
+#include "replydownload.h"
 #include "trustingnetworkmanager.h"
 
 #include <QNetworkReply>
@@ -67,8 +68,12 @@ WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
     webView->setContextMenuPolicy(Qt::NoContextMenu);
     QWebPage *page = webView->page();
     page->setForwardUnsupportedContent(true);
+    // The reply is the page's own request, in its session: it is the download.
     connect(page, &QWebPage::unsupportedContent, this, [this](QNetworkReply *reply) {
-        emit downloadOffered(reply);
+        auto *download = new ReplyDownload(reply, webOrigin(webView->url()), this);
+        emit downloadOffered(download);
+        if (!download->taken())
+            download->cancel();
         stoppedByShell = true;
         webView->stop();
     });
