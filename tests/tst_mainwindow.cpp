@@ -63,7 +63,6 @@ private slots:
     void errorPageUntilTheServiceComesBack();
     void updateBoxGoesWhenTheServiceIsBack();
     void foreignPageFailsWithoutTrapping();
-    void stalledPageEndsInErrorPage();
     void retryAfterStallConnectsAfresh();
     void reloadKeys_data();
     void reloadKeys();
@@ -442,24 +441,6 @@ void TestMainWindow::foreignPageFailsWithoutTrapping()
     QSignalSpy loads(webPage(), &ShellPage::loadStarted);
     QTest::qWait(1000); // over three retry intervals
     QCOMPARE(loads.count(), 0);
-}
-
-void TestMainWindow::stalledPageEndsInErrorPage()
-{
-    const auto release = std::make_shared<std::atomic<bool>>(false);
-    service.route("/hang", [release](const httplib::Request &, httplib::Response &res) {
-        for (int i = 0; i < 500 && !*release; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        res.set_content("<html><body>late</body></html>", "text/html");
-    });
-    writeSettingsFile("[General]\nmainUrl=" + service.url(QStringLiteral("/hang")).toLatin1() + "\n");
-    ShellContext context = testContext(service.origin());
-    context.pageTimeoutMs = 500;
-
-    window = newWindowWith(context);
-    QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Pokušaj ponovno")), 10000);
-    *release = true;
-    QVERIFY2(pageText().contains(QStringLiteral("nije dostupan (nema odgovora")), qPrintable(pageText()));
 }
 
 void TestMainWindow::retryAfterStallConnectsAfresh()
