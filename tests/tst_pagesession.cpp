@@ -1,4 +1,7 @@
 #include "fakepage.h"
+#include "invoiceoutput.h"
+#include "invoicerenderer.h"
+#include "journal.h"
 #include "origin.h"
 #include "pagesession.h"
 #include "testhelpers.h"
@@ -7,6 +10,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
 #include <map>
 
 // The page session against a page whose every event the test orders: which
@@ -22,6 +26,7 @@ private slots:
     void orderOfEvents_data();
     void orderOfEvents();
     void anyOrderOfEvents();
+    void everyInvoiceEndsInTheJournal();
 };
 
 namespace {
@@ -166,86 +171,178 @@ void TestPageSession::orderOfEvents()
     QCOMPARE(!run.page.ownPage.isEmpty(), errorPage);
 }
 
+namespace {
+
+quint32 testSeed()
+{
+    return qEnvironmentVariableIsSet("VELMOR_SEED") ? qEnvironmentVariableIntValue("VELMOR_SEED") : 20261208;
+}
+
+// Thirty random steps of whatever an engine may do, in any order. Each
+// document of the service that is taken gets an invoice from `invoiceFor`
+// (the load was the shell's own, the invoice the same page handed over
+// last);
+// returns what the session must hand on, "*" marking the shell's loads.
+QStringList runRandomly(Run &run, QRandomGenerator &random, const QString &where,
+                        const std::function<QString(bool byShell, const QString &before)> &invoiceFor)
+{
+    std::map<int, bool> loadByShell; // load id: started by the shell's retry
+    bool retrying = false;
+    const QMetaObject::Connection started = QObject::connect(
+        &run.page, &ShellPage::loadStarted, [&](int id, const QUrl &) { loadByShell[id] = retrying; });
+    QStringList expected;
+    bool takenShown = true; // the document shown has handed on its invoice
+    std::map<QUrl, QString> before; // the latest invoice each page handed over
+    QList<PageInvoice> late;
+    const auto hand = [&](const PageInvoice &invoice) {
+        before[invoice.url] = invoice.portInvoice;
+        run.page.take(invoice);
+    };
+
+    run.session->start();
+    for (int i = 0; i < 30; ++i) {
+        switch (random.bounded(10)) {
+        case 0:
+            run.page.begin(QUrl(random.bounded(4) ? QStringLiteral("https://service.test/p")
+                                                  : QStringLiteral("https://elsewhere.test/")));
+            break;
+        case 1:
+            if (run.page.loading && !run.page.committed) {
+                run.page.commit();
+                takenShown = false;
+            }
+            break;
+        case 2:
+        case 3:
+            if (!takenShown && run.page.shown.host() == QLatin1String("service.test")) {
+                PageInvoice invoice = run.page.invoiceOfShown(QString());
+                const bool byShell = loadByShell[invoice.loadId];
+                invoice.portInvoice = invoiceFor(byShell, before[invoice.url]);
+                expected << invoice.portInvoice + (byShell ? QStringLiteral("*") : QString());
+                if (random.bounded(2))
+                    late << invoice; // handed over after whatever comes next
+                else
+                    hand(invoice);
+            }
+            takenShown = true;
+            break;
+        case 4:
+            run.page.end(random.bounded(2) ? PageLoad::Finished : PageLoad::Stopped);
+            break;
+        case 5:
+            run.page.end(PageLoad::Failed, QNetworkReply::ConnectionRefusedError);
+            break;
+        case 6:
+            if (!random.bounded(3))
+                run.page.crash();
+            break;
+        case 7:
+            run.session->reload();
+            break;
+        default:
+            retrying = true;
+            QCoreApplication::processEvents();
+            retrying = false;
+            // Never blank: once the renderer is gone, the shell's own page
+            // (and its retry) take its place.
+            if (run.page.gone)
+                QTest::qFail(qPrintable(where + QStringLiteral(": left blank")), __FILE__, __LINE__);
+            break;
+        }
+        if (!late.isEmpty() && random.bounded(3) == 0)
+            hand(late.takeFirst());
+    }
+    while (!late.isEmpty())
+        hand(late.takeFirst());
+    QObject::disconnect(started);
+    return expected;
+}
+
+} // namespace
+
 void TestPageSession::anyOrderOfEvents()
 {
-    // Seeded random sequences of whatever an engine may do, in any order:
-    // every document of the service hands on its invoice exactly once, as
+    // Every document of the service hands on its invoice exactly once, as
     // the load that brought it (the shell's own or not), and the till is
     // never left blank once the event loop has run.
-    const quint32 seed = qEnvironmentVariableIsSet("VELMOR_SEED") ? qEnvironmentVariableIntValue("VELMOR_SEED")
-                                                                     : 20261208;
+    const quint32 seed = testSeed();
     QRandomGenerator random(seed);
     for (int sequence = 0; sequence < 2000; ++sequence) {
+        const QString where = QStringLiteral("seed %1, sequence %2").arg(seed).arg(sequence);
         Run run;
-        std::map<int, bool> loadByShell; // load id: started by the shell's retry
-        bool retrying = false;
-        QObject::connect(&run.page, &ShellPage::loadStarted,
-                         [&](int id, const QUrl &) { loadByShell[id] = retrying; });
-        QStringList expected;
         int documents = 0;
-        bool takenShown = true; // the document shown has handed on its invoice
-        QList<PageInvoice> late;
-        const auto where = [&] { return QStringLiteral("seed %1, sequence %2").arg(seed).arg(sequence); };
-
-        run.session->start();
-        for (int i = 0; i < 30; ++i) {
-            switch (random.bounded(10)) {
-            case 0:
-                run.page.begin(QUrl(random.bounded(4) ? QStringLiteral("https://service.test/p")
-                                                      : QStringLiteral("https://elsewhere.test/")));
-                break;
-            case 1:
-                if (run.page.loading && !run.page.committed) {
-                    run.page.commit();
-                    takenShown = false;
-                }
-                break;
-            case 2:
-            case 3:
-                if (!takenShown && run.page.shown.host() == QLatin1String("service.test")) {
-                    const QString text = QStringLiteral("R%1").arg(++documents);
-                    const PageInvoice invoice = run.page.invoiceOfShown(text);
-                    expected << text + (loadByShell[invoice.loadId] ? QStringLiteral("*") : QString());
-                    if (random.bounded(2))
-                        late << invoice; // handed over after whatever comes next
-                    else
-                        run.page.take(invoice);
-                }
-                takenShown = true;
-                break;
-            case 4:
-                run.page.end(random.bounded(2) ? PageLoad::Finished : PageLoad::Stopped);
-                break;
-            case 5:
-                run.page.end(PageLoad::Failed, QNetworkReply::ConnectionRefusedError);
-                break;
-            case 6:
-                if (!random.bounded(3))
-                    run.page.crash();
-                break;
-            case 7:
-                run.session->reload();
-                break;
-            default:
-                retrying = true;
-                QCoreApplication::processEvents();
-                retrying = false;
-                // Never blank: once the renderer is gone, the shell's own page
-                // (and its retry) take its place.
-                QVERIFY2(!run.page.gone, qPrintable(where()));
-                break;
-            }
-            if (!late.isEmpty() && random.bounded(3) == 0)
-                run.page.take(late.takeFirst());
-        }
-        while (!late.isEmpty())
-            run.page.take(late.takeFirst());
+        QStringList expected =
+            runRandomly(run, random, where, [&documents](bool, const QString &) {
+                return QStringLiteral("R%1").arg(++documents);
+            });
+        if (QTest::currentTestFailed())
+            return;
         // Exactly once each; an invoice handed over late may come after a later one.
         run.issued.sort();
         expected.sort();
-        QVERIFY2(run.issued == expected,
-                 qPrintable(where() + QStringLiteral(": ") + run.issued.join(QLatin1Char(','))
-                            + QStringLiteral(" instead of ") + expected.join(QLatin1Char(','))));
+        QVERIFY2(run.issued == expected, qPrintable(where + QStringLiteral(": ") + run.issued.join(QLatin1Char(','))
+                                                    + QStringLiteral(" instead of ") + expected.join(QLatin1Char(','))));
+    }
+}
+
+void TestPageSession::everyInvoiceEndsInTheJournal()
+{
+    // The same, with the output behind the session and a real journal: every
+    // invoice handed on ends in it once, printed, failed, or skipped when a
+    // load of the shell's own brought back one printed already; none is
+    // printed twice. A load of the shell's own brings back the invoice the
+    // page had before, as a service does when the shell tries again.
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    const quint32 seed = testSeed();
+    QRandomGenerator random(seed);
+    for (int sequence = 0; sequence < 250; ++sequence) {
+        const QString where = QStringLiteral("seed %1, sequence %2").arg(seed).arg(sequence);
+        Run run;
+        run.context.journalFile = QStringLiteral("journal-%1.sqlite").arg(sequence);
+        // A device that takes everything, or one that is not there.
+        const bool portWorks = random.bounded(4) > 0;
+        QVERIFY(writeFile(run.context.settingsFile, portWorks ? "useSerialPort=true\nprinterPort=/dev/null\n"
+                                                              : "useSerialPort=true\nprinterPort=/dev/velmor-none\n"));
+        InvoiceOutput output(run.context, [] { return std::unique_ptr<InvoiceRenderer>(); });
+        output.openJournal();
+        output.configure();
+        QObject::connect(run.session.get(), &PageSession::invoiceIssued, &output, &InvoiceOutput::pageLoaded);
+        int documents = 0;
+        const QStringList expected =
+            runRandomly(run, random, where, [&documents, &random](bool byShell, const QString &before) {
+                return byShell && !before.isEmpty() && random.bounded(2) ? before
+                                                                         : QStringLiteral("R%1").arg(++documents);
+            });
+        if (QTest::currentTestFailed())
+            return;
+        const QDeadlineTimer deadline(10000);
+        while (output.busy() && !deadline.hasExpired())
+            QTest::qWait(1);
+        QVERIFY2(!output.busy(), qPrintable(where + QStringLiteral(": the output never ended")));
+
+        const QList<JournalEntry> entries = output.journal().latest(1000);
+        QCOMPARE(entries.size(), expected.size());
+        std::map<qint64, JournalEntry> byId;
+        std::map<QString, int> printed;
+        for (const JournalEntry &entry : entries)
+            byId[entry.id] = entry;
+        for (const JournalEntry &entry : entries) {
+            const QString outcome = entry.outcome;
+            if (outcome == QLatin1String(JournalEntry::printed)) {
+                QVERIFY2(portWorks, qPrintable(where));
+                QVERIFY2(++printed[entry.text] == 1, qPrintable(where + QStringLiteral(": printed twice: ") + entry.text));
+            } else if (outcome == QLatin1String(JournalEntry::failed)) {
+                QVERIFY2(!portWorks && !entry.reason.isEmpty(), qPrintable(where));
+            } else {
+                QCOMPARE(outcome, QLatin1String(JournalEntry::skipped));
+                const auto earlier = byId.find(entry.reprintOf);
+                QVERIFY2(earlier != byId.end() && earlier->second.text == entry.text
+                             && earlier->second.outcome == QLatin1String(JournalEntry::printed),
+                         qPrintable(where + QStringLiteral(": skipped without a print of it: ") + entry.text));
+            }
+        }
+        QDir().remove(run.context.journalFile);
     }
 }
 

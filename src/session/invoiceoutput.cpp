@@ -165,26 +165,32 @@ void InvoiceOutput::pageLoaded(const PageInvoice &taken, bool startedByShell)
     const QString invoice = useSerialPort ? taken.portInvoice : taken.htmlInvoice;
     if (invoice.isEmpty())
         return;
+    Invoice next{invoice, !useSerialPort, taken.url, 0, 0};
+    next.broughtBackByShell = startedByShell;
+    output(next);
+}
+
+bool InvoiceOutput::printedAlready(const Invoice &invoice)
+{
     // Nobody at the till asked for a load the shell made itself: what it
     // brings back was printed already, unless the journal says otherwise.
-    const QString page = taken.url.toString(QUrl::RemoveUserInfo);
-    const qint64 printedBefore = startedByShell ? invoiceJournal->printedFrom(page, invoice) : 0;
-    if (printedBefore > 0) {
-        JournalEntry entry;
-        entry.time = QDateTime::currentDateTimeUtc();
-        entry.page = page;
-        entry.mode = QLatin1String(useSerialPort ? JournalEntry::portMode : JournalEntry::printerMode);
-        entry.text = invoice;
-        entry.reprintOf = printedBefore;
-        entry.reason = tr("već ispisan; stranicu je ponovno učitao program");
-        invoiceJournal->recordSkipped(entry);
-        noteJournal();
-        qInfo().noquote() << "Račun nije ponovno ispisan: stranicu" << page
-                          << "ponovno je učitao program, a račun je već ispisan";
-        emit message(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."), 15000);
-        return;
-    }
-    output({invoice, !useSerialPort, taken.url, 0, 0});
+    const QString page = invoice.page.toString(QUrl::RemoveUserInfo);
+    const qint64 printedBefore = invoiceJournal->printedFrom(page, invoice.text);
+    if (printedBefore <= 0)
+        return false;
+    JournalEntry entry;
+    entry.time = QDateTime::currentDateTimeUtc();
+    entry.page = page;
+    entry.mode = QLatin1String(invoice.html ? JournalEntry::printerMode : JournalEntry::portMode);
+    entry.text = invoice.text;
+    entry.reprintOf = printedBefore;
+    entry.reason = tr("već ispisan; stranicu je ponovno učitao program");
+    invoiceJournal->recordSkipped(entry);
+    noteJournal();
+    qInfo().noquote() << "Račun nije ponovno ispisan: stranicu" << page
+                      << "ponovno je učitao program, a račun je već ispisan";
+    emit message(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."), 15000);
+    return true;
 }
 
 void InvoiceOutput::stop()
@@ -212,6 +218,12 @@ void InvoiceOutput::output(const Invoice &invoice)
 
 void InvoiceOutput::start(const Invoice &invoice)
 {
+    // Decided when its turn comes, not when it came: the same invoice still
+    // waiting or under way then has its outcome in the journal.
+    if (invoice.broughtBackByShell && printedAlready(invoice)) {
+        startNext();
+        return;
+    }
     // The printers are looked up for each invoice: one that was away and is
     // back again is used. Asked off the GUI thread; a print system that does
     // not answer in time is asked nothing more.
@@ -375,7 +387,11 @@ void InvoiceOutput::finish(const OutputResult &result)
         }
     }
     emit failuresChanged(lastFailure, failedInvoices.size());
+    startNext();
+}
 
+void InvoiceOutput::startNext()
+{
     // The next one from the event loop: a chain of invoices that fail at once
     // does not nest.
     if (!waitingOutputs.isEmpty()) {

@@ -90,6 +90,7 @@ private:
         QUrl page;
         qint64 reprintOf = 0; // the journal entry it prints again; 0 for a new invoice
         qint64 key = 0;       // its place among the invoices not output; 0 until it has one
+        bool broughtBackByShell = false; // by a load the shell made itself
     };
     // The invoice under way, as it was set out.
     struct Current
@@ -111,6 +112,10 @@ private:
     void on_rendered(bool ok, const QString &problem);
     void dropRenderer();
     void finish(const OutputResult &result);
+    void startNext();
+    // Records a load of the shell's own that brought back an invoice the
+    // journal shows printed from that page, and says so.
+    bool printedAlready(const Invoice &invoice);
     void noteJournal();
     QString portTarget() const;
     QString printerForNextInvoice(const PrinterList &list);
