@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -33,6 +34,8 @@ private slots:
     void pagesThatGoOnAtOnce();
     void sameAddressAgain_data();
     void sameAddressAgain();
+    void replacedWhileLoading_data();
+    void replacedWhileLoading();
     void downloadOnceInThePagesSession_data();
     void downloadOnceInThePagesSession();
     void failedDownloadKeepsTheFile_data();
@@ -343,6 +346,51 @@ void TestJSConnector::sameAddressAgain()
     QCOMPARE(takenSpy.last().at(0).value<PageInvoice>().loadId, load.id);
 }
 
+void TestJSConnector::replacedWhileLoading_data()
+{
+    QTest::addColumn<bool>("reachable"); // the new address answers, else nothing listens there
+    QTest::newRow("by a page that answers") << true;
+    QTest::newRow("by one that cannot be reached") << false;
+}
+
+void TestJSConnector::replacedWhileLoading()
+{
+    // The shell loads another address while a slow page is on its way: the
+    // slow one ends as replaced, and the new one ends once, as it went,
+    // whatever the engine still says of the old one.
+    QFETCH(bool, reachable);
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    service.route("/slow", [release](const httplib::Request &, httplib::Response &res) {
+        for (int i = 0; i < 300 && !*release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.set_content("<html><body>late</body></html>", "text/html");
+    });
+    service.html("/next", "<html><body>next</body></html>");
+    TestServer gone;
+    QVERIFY(gone.start());
+    const QUrl next = reachable ? QUrl(service.url(QStringLiteral("/next"))) : QUrl(gone.url(QStringLiteral("/next")));
+    gone.stop();
+
+    std::unique_ptr<ShellPage> page = createShellPage(setup, nullptr);
+    QSignalSpy started(page.get(), &ShellPage::loadStarted);
+    QSignalSpy loaded(page.get(), &ShellPage::loadFinished);
+    service.clearRequests();
+    page->load(QUrl(service.url(QStringLiteral("/slow"))));
+    QVERIFY(service.waitForRequests("/slow"));
+    QTRY_COMPARE_WITH_TIMEOUT(started.count(), 1, 5000);
+    page->load(next);
+    QTRY_VERIFY_WITH_TIMEOUT(loaded.count() >= 2, 10000);
+    *release = true;
+    QTest::qWait(300); // nothing more comes of either
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(loaded.count(), 2);
+    const PageLoad first = loaded.at(0).at(0).value<PageLoad>();
+    const PageLoad second = loaded.at(1).at(0).value<PageLoad>();
+    QCOMPARE(int(first.end), int(PageLoad::Replaced));
+    QCOMPARE(second.id, started.at(1).at(0).toInt());
+    QCOMPARE(int(second.end), int(reachable ? PageLoad::Finished : PageLoad::Failed));
+}
+
 void TestJSConnector::downloadOnceInThePagesSession_data()
 {
     QTest::addColumn<QString>("follow"); // what the page does to get it
@@ -407,9 +455,10 @@ void TestJSConnector::failedDownloadKeepsTheFile_data()
 
 void TestJSConnector::failedDownloadKeepsTheFile()
 {
+    // A download that does not arrive whole leaves the previous file as it
+    // was and nothing of its own beside it.
     QFETCH(bool, trickles);
     service.route("/broken.zip", [trickles](const httplib::Request &, httplib::Response &res) {
-        res.set_header("Content-Length", "100000");
         res.set_content_provider(100000, "application/zip",
                                  [trickles](size_t offset, size_t, httplib::DataSink &sink) {
                                      if (!trickles && offset > 0)

@@ -305,23 +305,41 @@ QWidget *WebEnginePage::view()
 
 void WebEnginePage::load(const QUrl &url)
 {
-    // A load that replaces one still under way is not announced by the
-    // engine (its failure is): the one under way ends here and the new one
-    // starts, as on QtWebKit.
-    if (loading) {
-        page->triggerAction(QWebEnginePage::Stop);
-        startLoad(url);
-    }
+    if (loading)
+        replaceLoad(url);
     page->load(url);
 }
 
 void WebEnginePage::reload()
 {
-    if (loading) {
-        page->triggerAction(QWebEnginePage::Stop);
-        startLoad(page->url());
-    }
+    if (loading)
+        replaceLoad(page->url());
     page->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEnginePage::replaceLoad(const QUrl &url)
+{
+    // A load that replaces one still under way is not announced by the
+    // engine: the one under way ends here and the new one starts, as on
+    // QtWebKit. The engine still says how the old one ended, maybe after
+    // the new one has started: that is not the new one's end.
+    const QUrl replaced = loadingUrl;
+    page->triggerAction(QWebEnginePage::Stop);
+    startLoad(url);
+    staleEndOf = replaced;
+}
+
+bool WebEnginePage::isStaleEnd(const QWebEngineLoadingInfo &info) const
+{
+    if (!staleEndOf)
+        return false;
+    // At another address, the old load's whatever it says; at the same one,
+    // only the stop.
+    if (info.url() != loadingUrl)
+        return info.url() == *staleEndOf;
+    return info.status() == QWebEngineLoadingInfo::LoadStoppedStatus
+           || (info.status() == QWebEngineLoadingInfo::LoadFailedStatus
+               && networkError(info.errorCode()) == QNetworkReply::OperationCanceledError);
 }
 
 void WebEnginePage::showHtml(const QString &html)
@@ -368,6 +386,10 @@ void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
     }
     if (!loading)
         return; // said to be over already (stalled, replaced, the renderer gone)
+    if (isStaleEnd(info)) {
+        staleEndOf.reset();
+        return;
+    }
     if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
         // A load that succeeded brought a document, even at the same
         // address (a reload), where the address does not change.
@@ -401,6 +423,7 @@ void WebEnginePage::startLoad(const QUrl &url)
 void WebEnginePage::endLoad(PageLoad::End end, const QUrl &failedUrl, QNetworkReply::NetworkError error)
 {
     loading = false;
+    staleEndOf.reset();
     stall.stop();
     PageLoad load;
     load.id = loadId;

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <optional>
+
 class JSConnector;
 class QWebChannel;
 class QWebEngineCertificateError;
@@ -45,6 +47,8 @@ private:
     void on_invoice_taken(const QString &document, const QUrl &url, const QString &port, const QString &html);
     void on_stalled();
     void startLoad(const QUrl &url);
+    void replaceLoad(const QUrl &url);
+    bool isStaleEnd(const QWebEngineLoadingInfo &info) const;
     void endLoad(PageLoad::End end, const QUrl &failedUrl = QUrl(),
                  QNetworkReply::NetworkError error = QNetworkReply::NoError);
     void probeRenderer();
@@ -60,6 +64,7 @@ private:
     JSConnector *bridge = nullptr;
     QTimer stall; // a page whose requests stay silent ends, as on Qt's network access
     QUrl loadingUrl;
+    std::optional<QUrl> staleEndOf; // a load replaced by ours, whose end the engine has not said yet
     QString refusal; // the certificate refused during the load under way
     int loadId = 0;
     int committedLoadId = 0; // the latest load that brought a document

@@ -146,8 +146,7 @@ void WebEngineRenderer::done(bool ok, const QString &problem)
 {
     if (!page)
         return; // said already
-    if (page)
-        page->deleteLater();
+    page->deleteLater();
     page = nullptr;
     emit rendered(ok, problem);
 }

@@ -114,25 +114,37 @@ QWidget *WebKitPage::view()
 
 void WebKitPage::load(const QUrl &url)
 {
+    // QtWebKit ends the load under way as failed (cancelled) when another
+    // starts: it was replaced, and is said so here.
+    endReplaced();
     webView->load(url);
 }
 
 void WebKitPage::reload()
 {
+    endReplaced();
     webView->reload();
+}
+
+void WebKitPage::endReplaced()
+{
+    if (!loadingUrl.isValid())
+        return;
+    PageLoad replaced;
+    replaced.id = loadId;
+    replaced.end = PageLoad::Replaced;
+    replaced.committed = committed;
+    replaced.url = webView->url();
+    loadingUrl = QUrl(); // what QtWebKit still says of it is of no load of ours
+    failure = PageLoad();
+    committed = false;
+    emit loadFinished(replaced);
 }
 
 void WebKitPage::showHtml(const QString &html)
 {
     // Not a load of the page's: whatever was under way is over.
-    if (loadingUrl.isValid()) {
-        PageLoad replaced;
-        replaced.id = loadId;
-        replaced.end = PageLoad::Replaced;
-        replaced.url = webView->url();
-        loadingUrl = QUrl();
-        emit loadFinished(replaced);
-    }
+    endReplaced();
     showingOwnPage = true;
     webView->setHtml(html);
     showingOwnPage = false;
@@ -185,16 +197,9 @@ void WebKitPage::on_load_started()
         return;
     }
     ownPageLoading = false;
-    // A load that replaces one under way: QtWebKit says nothing more of the
-    // old one.
-    if (loadingUrl.isValid()) {
-        PageLoad replaced;
-        replaced.id = loadId;
-        replaced.end = PageLoad::Replaced;
-        replaced.committed = committed;
-        replaced.url = webView->url();
-        emit loadFinished(replaced);
-    }
+    // A load that replaces one under way (a link followed meanwhile):
+    // QtWebKit says nothing more of the old one.
+    endReplaced();
     loadingUrl = webView->page()->mainFrame()->requestedUrl();
     failure = PageLoad();
     committed = false;

@@ -32,6 +32,7 @@ private:
     void on_document_created();
     void attachBridge();
     void on_load_started();
+    void endReplaced();
     void on_load_finished(bool ok);
     void on_request_finished(QNetworkReply *reply);
 
