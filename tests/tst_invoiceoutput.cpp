@@ -19,6 +19,7 @@ private slots:
     void initTestCase();
     void rendersThatDoNotEnd_data();
     void rendersThatDoNotEnd();
+    void broughtBackSettlesTheFailedOne();
 
 private:
     CupsScheduler cups;
@@ -107,6 +108,36 @@ void TestInvoiceOutput::rendersThatDoNotEnd()
         seen << it->kind;
     QCOMPARE(seen, kinds);
     QVERIFY(cups.waitForJobs(kinds.count(QString())));
+}
+
+void TestInvoiceOutput::broughtBackSettlesTheFailedOne()
+{
+    // An invoice that failed, brought back by the shell's own load once the
+    // device is there again, prints once: "Ponovi ispis" has nothing left.
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    const ShellContext context = testContext(QStringLiteral("https://service.test"));
+    QVERIFY(writeFile(context.settingsFile, "useSerialPort=true\nprinterPort=/dev/velmor-none\n"));
+    InvoiceOutput output(context, [] { return std::unique_ptr<InvoiceRenderer>(); });
+    output.openJournal();
+    output.configure();
+    QSignalSpy idle(&output, &InvoiceOutput::idle);
+    PageInvoice invoice;
+    invoice.url = QUrl(QStringLiteral("https://service.test/racun"));
+    invoice.portInvoice = QStringLiteral("RAČUN 1");
+    output.pageLoaded(invoice, false);
+    QVERIFY(idle.wait(5000));
+    QVERIFY(writeFile(context.settingsFile, "useSerialPort=true\nprinterPort=/dev/null\n"));
+    output.configure();
+    output.pageLoaded(invoice, true);
+    QVERIFY(idle.wait(5000));
+    output.retryFailed();
+    QTest::qWait(100);
+    const QList<JournalEntry> entries = output.journal().latest(10);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::failed));
+    QCOMPARE(entries.at(0).outcome, QLatin1String(JournalEntry::printed));
+    QCOMPARE(entries.at(0).reprintOf, entries.at(1).id);
 }
 
 QTEST_MAIN(TestInvoiceOutput)

@@ -216,13 +216,25 @@ void InvoiceOutput::output(const Invoice &invoice)
     start(invoice);
 }
 
-void InvoiceOutput::start(const Invoice &invoice)
+void InvoiceOutput::start(const Invoice &next)
 {
+    Invoice invoice = next;
     // Decided when its turn comes, not when it came: the same invoice still
     // waiting or under way then has its outcome in the journal.
-    if (invoice.broughtBackByShell && printedAlready(invoice)) {
-        startNext();
-        return;
+    if (invoice.broughtBackByShell) {
+        if (printedAlready(invoice)) {
+            startNext();
+            return;
+        }
+        // One that failed before is this one again: printing it settles
+        // that one, so "Ponovi ispis" does not print it a second time.
+        const auto failed = std::find_if(failedInvoices.cbegin(), failedInvoices.cend(), [&invoice](const Invoice &f) {
+            return f.page == invoice.page && f.text == invoice.text && f.html == invoice.html;
+        });
+        if (failed != failedInvoices.cend()) {
+            invoice.key = failed->key;
+            invoice.reprintOf = failed->key > 0 ? failed->key : 0;
+        }
     }
     // The printers are looked up for each invoice: one that was away and is
     // back again is used. Asked off the GUI thread; a print system that does
