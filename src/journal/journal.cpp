@@ -286,9 +286,7 @@ bool Journal::finish(qint64 id, bool printed, const QString &reason, qint64 jobI
     write.insert = false;
     // An entry that waited and is written since: its outcome is the last
     // thing its held id is needed for.
-    write.entry.id = id < 0 ? localIds.take(id) : id;
-    if (write.entry.id == 0)
-        write.entry.id = id;
+    write.entry.id = localIds.contains(id) ? localIds.take(id) : id;
     write.entry.outcome = QString::fromLatin1(printed ? JournalEntry::printed : JournalEntry::failed);
     write.entry.reason = printed ? QString() : reason;
     write.entry.kind = printed ? QString() : kind;

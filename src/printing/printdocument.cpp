@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 
 PrinterList askPrinters()
@@ -94,11 +95,7 @@ void submitPdfLater(const QString &printerName, const QString &pdfPath, const QS
     }
     const OutputResult stopped = OutputResult::failed(OutputResult::Stopped, QStringLiteral("ispis je prekinut"));
     std::function<OutputResult()> work = [printerName, pdfPath, title, abandon, stopped] {
-        struct RemoveWhenDone
-        {
-            QString path;
-            ~RemoveWhenDone() { QFile::remove(path); }
-        } pdf{pdfPath};
+        const auto removePdf = qScopeGuard([&pdfPath] { QFile::remove(pdfPath); });
         // Asked first, so that a printer gone, stopped or refusing is named;
         // the job then goes as a file of our own, so that a refusal is seen too.
         const OutputResult ready = printerProblem(printerName);

@@ -27,9 +27,6 @@ public:
     // F5: the page again; on the shell's own page, the page that failed.
     void reload();
 
-    // The shell's own page is shown in place of a page that failed.
-    bool showingErrorPage() const { return errorPageShown; }
-
 signals:
     // A page (not the shell's own) is on its way from `host`.
     void loadStarted(const QString &host);

@@ -3,11 +3,9 @@
 #include "jsconnector.h"
 #include "shellpage.h"
 
-#include <QStringList>
-
 // A page whose engine is the test: every event of the page contract happens
-// when the test says so. The shell's calls (load, reload, its own page) are
-// recorded and start what an engine would start.
+// when the test says so. The shell's calls (load, reload, its own page) start
+// what an engine would start.
 class FakePage final : public ShellPage
 {
     Q_OBJECT
@@ -20,17 +18,14 @@ public:
 
     void load(const QUrl &url) override
     {
-        calls << QStringLiteral("load ") + url.toString();
         begin(url);
     }
     void reload() override
     {
-        calls << QStringLiteral("reload");
         begin(shown);
     }
     void showHtml(const QString &html) override
     {
-        calls << QStringLiteral("own page");
         if (loading)
             end(PageLoad::Replaced);
         ownPage = html;
@@ -99,7 +94,6 @@ public:
     }
 
     JSConnector bridge;
-    QStringList calls;
     QUrl shown;
     QString ownPage; // the shell's own page, while it shows
     QUrl loadingUrl;
