@@ -148,8 +148,8 @@ void TestMainWindow::bridgeOnlyForTheService()
     window = newWindow();
     QVERIFY(service.waitForRequests("/seen", 1));
 
-    // a navigation on the same site, then a link to another site that leaves
-    // an invoice, then a reload there
+    // a navigation on the same site, then (as the shell's own load: the page
+    // may not go there) another site that leaves an invoice
     webPage()->load(QUrl(service.url(QStringLiteral("/next"))));
     QVERIFY(service.waitForRequests("/seen", 2));
     QSignalSpy loads(webPage(), &ShellPage::loadFinished);
@@ -157,9 +157,7 @@ void TestMainWindow::bridgeOnlyForTheService()
     QVERIFY(otherSite.waitForRequests("/seen", 1));
     QTRY_VERIFY_WITH_TIMEOUT(!loads.isEmpty() && loads.last().at(0).value<PageLoad>().url.port() == otherSite.port(),
                              10000);
-    webPage()->reload();
-    QVERIFY(otherSite.waitForRequests("/seen", 2));
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("stranica nije sa servisa")), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("stranica nije sa servisa")), 1, 5000);
 
     for (const RecordedRequest &request : service.requestsTo("/seen"))
         QCOMPARE(seenType(request), QByteArray("object"));

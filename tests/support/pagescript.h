@@ -14,6 +14,10 @@ QVariant pageScript(ShellPage *page, const QString &script, int timeoutMs = 5000
 QString pageText(ShellPage *page);
 QString pageHtml(ShellPage *page);
 
+// Clicks the middle of the element `selector` names with the mouse, as the
+// cashier would (the view must be shown); false when there is no such element.
+bool clickElement(ShellPage *page, const QString &selector);
+
 // Kills the renderer processes this program started (none where the engine
 // renders in the program's own process); how many there were.
 int killRenderers();

@@ -5,6 +5,7 @@
 #include "webenginerenderer.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QtWebEngineCore/qtwebenginecoreversion.h>
 
 QString prepareEngine()
@@ -12,11 +13,25 @@ QString prepareEngine()
     // The engine shares its rendering contexts with Qt's; this must be said
     // before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (engineSandboxPossible() || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        return QString();
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    return QStringLiteral("Program radi kao root (administrator), pa je sandbox web-preglednika isključen; "
-                          "na blagajni ga pokrećite kao običan korisnik.");
+    QStringList notes;
+    // No developer tools: whoever can reach a debugging port drives the till.
+    QStringList flags = QString::fromLocal8Bit(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")).split(QLatin1Char(' '));
+    const qsizetype given = flags.size();
+    flags.removeIf([](const QString &flag) {
+        return flag.startsWith(QLatin1String("--remote-debugging")) || flag.startsWith(QLatin1String("--auto-open-devtools"));
+    });
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_REMOTE_DEBUGGING") || flags.size() != given) {
+        qunsetenv("QTWEBENGINE_REMOTE_DEBUGGING");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(QLatin1Char(' ')).toLocal8Bit());
+        notes << QStringLiteral("Alati za razvoj web-preglednika na blagajni nisu dostupni; zatraženi su u okolini "
+                                "programa i zanemareni.");
+    }
+    if (!engineSandboxPossible() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        notes << QStringLiteral("Program radi kao root (administrator), pa je sandbox web-preglednika isključen; "
+                                "na blagajni ga pokrećite kao običan korisnik.");
+    }
+    return notes.join(QLatin1Char(' '));
 }
 
 QString engineName()

@@ -3,6 +3,7 @@
 #include "certificateanswer.h"
 #include "enginedownload.h"
 #include "jsconnector.h"
+#include "navigationguard.h"
 #include "origin.h"
 #include "renderprocess.h"
 
@@ -14,17 +15,65 @@
 #include <QWebChannel>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineRegisterProtocolHandlerRequest>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <functional>
 #include <utility>
 
 namespace {
+
+NavigationCause causeOf(QWebEnginePage::NavigationType type)
+{
+    switch (type) {
+    case QWebEnginePage::NavigationTypeLinkClicked:
+        return NavigationCause::Link;
+    case QWebEnginePage::NavigationTypeTyped:
+        return NavigationCause::Shell; // only the shell loads that way
+    case QWebEnginePage::NavigationTypeFormSubmitted:
+        return NavigationCause::Form;
+    case QWebEnginePage::NavigationTypeBackForward:
+    case QWebEnginePage::NavigationTypeReload:
+        return NavigationCause::History;
+    case QWebEnginePage::NavigationTypeRedirect:
+        return NavigationCause::Redirect;
+    default:
+        return NavigationCause::Script;
+    }
+}
+
+// The page, asking its owner where it may go.
+class GuardedEnginePage final : public QWebEnginePage
+{
+public:
+    using Decide = std::function<bool(const QUrl &, NavigationType, bool)>;
+
+    GuardedEnginePage(QWebEngineProfile *profile, Decide decide, QObject *parent)
+        : QWebEnginePage(profile, parent)
+        , decide(std::move(decide))
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        return decide(url, type, isMainFrame);
+    }
+
+private:
+    Decide decide;
+};
+
 
 // What the channel shows the script of our own world: the two calls, for a
 // page of the service only.
@@ -217,22 +266,85 @@ QNetworkReply::NetworkError networkError(int code)
 
 } // namespace
 
+// Who asked for what: the engine does not say which document a download
+// came from, but its request does.
+class RequestOrigins final : public QWebEngineUrlRequestInterceptor
+{
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        asked.append({info.requestUrl(), webOrigin(info.initiator())});
+        if (asked.size() > 64)
+            asked.removeFirst();
+    }
+    // The origin of the document whose request for `url` came last; empty
+    // when there was none, or none said.
+    QString requesterOf(const QUrl &url) const
+    {
+        for (auto it = asked.crbegin(); it != asked.crend(); ++it) {
+            if (it->first == url)
+                return it->second;
+        }
+        return QString();
+    }
+
+private:
+    QList<std::pair<QUrl, QString>> asked;
+};
+
 WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
     : ShellPage(parent)
     , setup(setup)
     , certificates(setup.trustedHostsFile, setup.trustedCertificates)
     , bridge(new JSConnector(this))
+    , guard(new NavigationGuard(setup.serviceOrigins, this))
 {
     certificates.setFirstUseHost(setup.firstUseHost);
     // Off the record, as QtWebKit's page was: no cookies, cache or storage
     // are left on the till's disk.
     profile = new QWebEngineProfile(this);
+    requests = new RequestOrigins(this);
+    profile->setUrlRequestInterceptor(requests);
     connect(profile, &QWebEngineProfile::downloadRequested, this, &WebEnginePage::on_download_requested);
-    page = new QWebEnginePage(profile, this);
+    page = new GuardedEnginePage(
+        profile,
+        [this](const QUrl &url, QWebEnginePage::NavigationType type, bool isMainFrame) {
+            return acceptNavigation(url, type, isMainFrame);
+        },
+        this);
     QWebEngineSettings *settings = page->settings();
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false); // the shell has its own
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false); // a PDF is a report to save
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    // Nothing of the till's desktop for the page, whatever it asks.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+    settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
+    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+    connect(page, &QWebEnginePage::featurePermissionRequested, page,
+            [this](const QUrl &origin, QWebEnginePage::Feature feature) {
+                page->setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+            });
+    connect(page, &QWebEnginePage::fullScreenRequested, page,
+            [](QWebEngineFullScreenRequest request) { request.reject(); });
+    connect(page, &QWebEnginePage::registerProtocolHandlerRequested, page,
+            [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+    connect(page, &QWebEnginePage::fileSystemAccessRequested, page,
+            [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+    // A window the page opens is never made: where it was to go is decided
+    // here.
+    connect(page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+        if (guard->decide(request.requestedUrl(), NavigationCause::Link) == NavigationVerdict::Allow)
+            page->load(request.requestedUrl());
+    });
 
     // The event name only keeps our calls apart from the page's own events.
     const QString event =
@@ -253,6 +365,7 @@ WebEnginePage::WebEnginePage(const PageSetup &setup, QWidget *parent)
     webView->setObjectName(QStringLiteral("webView"));
     webView->setContextMenuPolicy(Qt::NoContextMenu);
     webView->setPage(page);
+    guard->watch(webView);
 
     connect(page, &QWebEnginePage::loadingChanged, this, &WebEnginePage::on_loading_changed);
     connect(page, &QWebEnginePage::loadProgress, this, [this](int percent) {
@@ -315,6 +428,19 @@ void WebEnginePage::reload()
     if (loading)
         replaceLoad(page->url());
     page->triggerAction(QWebEnginePage::Reload);
+}
+
+bool WebEnginePage::acceptNavigation(const QUrl &url, QWebEnginePage::NavigationType type, bool isMainFrame)
+{
+    // Frames of other sites may show (a payment form, a map); they get
+    // nothing of the shell's.
+    if (!isMainFrame || (ownPageLoading && url.scheme() == QLatin1String("data")))
+        return true;
+    if (guard->decide(url, causeOf(type)) == NavigationVerdict::Allow)
+        return true;
+    if (loading)
+        refused = url; // the load under way went no further
+    return false;
 }
 
 void WebEnginePage::replaceLoad(const QUrl &url)
@@ -395,6 +521,11 @@ void WebEnginePage::on_loading_changed(const QWebEngineLoadingInfo &info)
         // address (a reload), where the address does not change.
         committed = true;
         endLoad(PageLoad::Finished);
+    } else if (!committed && refused.isValid() && !isFromOrigins(page->url(), setup.serviceOrigins)) {
+        // Sent elsewhere before anything of the service showed: there is
+        // nothing to stay on.
+        refusal = navigationRefusal(refused);
+        endLoad(PageLoad::Failed, loadingUrl, QNetworkReply::OperationCanceledError);
     } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
         const QNetworkReply::NetworkError error = networkError(info.errorCode());
         // Stopped by the shell, or it became a download: not a failure to show.
@@ -416,6 +547,7 @@ void WebEnginePage::startLoad(const QUrl &url)
     rendererGoneSaid = false;
     loadingUrl = url;
     refusal.clear();
+    refused = QUrl();
     stall.start();
     emit loadStarted(++loadId, url);
 }
@@ -530,8 +662,14 @@ void WebEnginePage::on_download_requested(QWebEngineDownloadRequest *download)
 {
     // The engine's own request, in the page's session, is the download: it
     // is not asked for a second time. One nobody takes is dropped.
-    auto *offered = new EngineDownload(download, webOrigin(page->url()), this);
-    emit downloadOffered(offered);
+    // The document that asked is the one whose request it was; the page's
+    // own, when the engine did not say.
+    QString requester = requests->requesterOf(download->url());
+    if (requester.isEmpty())
+        requester = webOrigin(page->url());
+    auto *offered = new EngineDownload(download, requester, this);
+    if (guard->mayDownload(download->url(), requester))
+        emit downloadOffered(offered);
     if (!offered->taken())
         offered->cancel();
 }

@@ -4,17 +4,19 @@
 #include "shellpage.h"
 
 #include <QDeadlineTimer>
+#include <QWebEnginePage>
 #include <QStringList>
 #include <QTimer>
 
 #include <optional>
 
 class JSConnector;
+class NavigationGuard;
+class RequestOrigins;
 class QWebChannel;
 class QWebEngineCertificateError;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
-class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -41,6 +43,7 @@ public:
     QString title() const override;
 
 private:
+    bool acceptNavigation(const QUrl &url, QWebEnginePage::NavigationType type, bool isMainFrame);
     void on_loading_changed(const QWebEngineLoadingInfo &info);
     void on_certificate_error(const QWebEngineCertificateError &error);
     void on_download_requested(QWebEngineDownloadRequest *download);
@@ -62,10 +65,13 @@ private:
     QWebEngineView *webView = nullptr;
     QWebChannel *channel = nullptr;
     JSConnector *bridge = nullptr;
+    NavigationGuard *guard = nullptr;
+    RequestOrigins *requests = nullptr;
     QTimer stall; // a page whose requests stay silent ends, as on Qt's network access
     QUrl loadingUrl;
     std::optional<QUrl> staleEndOf; // a load replaced by ours, whose end the engine has not said yet
     QString refusal; // the certificate refused during the load under way
+    QUrl refused;    // where the load under way was to go on to, and was not let
     int loadId = 0;
     int committedLoadId = 0; // the latest load that brought a document
     bool loading = false;

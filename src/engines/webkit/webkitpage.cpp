@@ -1,6 +1,7 @@
 #include "webkitpage.h"
 
 #include "jsconnector.h"
+#include "navigationguard.h"
 #include "origin.h"
 #include "replydownload.h"
 #include "trustingnetworkmanager.h"
@@ -10,8 +11,10 @@
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 #include <QWebView>
 
+#include <functional>
 #include <utility>
 
 namespace {
@@ -45,6 +48,73 @@ private:
     QPointer<JSConnector> connector;
 };
 
+NavigationCause causeOf(QWebPage::NavigationType type)
+{
+    switch (type) {
+    case QWebPage::NavigationTypeLinkClicked:
+        return NavigationCause::Link;
+    case QWebPage::NavigationTypeFormSubmitted:
+    case QWebPage::NavigationTypeFormResubmitted:
+        return NavigationCause::Form;
+    case QWebPage::NavigationTypeBackOrForward:
+    case QWebPage::NavigationTypeReload:
+        return NavigationCause::History;
+    default:
+        return NavigationCause::Script; // a script, a refresh, or where the server sent it
+    }
+}
+
+// A window the page opened: never shown; where it was to go is asked, and
+// it goes.
+class WindowCatcher final : public QWebPage
+{
+public:
+    WindowCatcher(std::function<void(const QUrl &)> opened, QObject *parent)
+        : QWebPage(parent)
+        , opened(std::move(opened))
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(QWebFrame *, const QNetworkRequest &request, NavigationType) override
+    {
+        if (!std::exchange(asked, true)) {
+            opened(request.url());
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QUrl &)> opened;
+    bool asked = false;
+};
+
+// The view's page, asking the page where it may go and what windows it may open.
+class GuardedWebPage final : public QWebPage
+{
+public:
+    using Decide = std::function<bool(QWebFrame *, const QNetworkRequest &, NavigationType)>;
+
+    GuardedWebPage(Decide decide, std::function<void(const QUrl &)> windowOpened, QObject *parent)
+        : QWebPage(parent)
+        , decide(std::move(decide))
+        , windowOpened(std::move(windowOpened))
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request, NavigationType type) override
+    {
+        return decide(frame, request, type);
+    }
+    QWebPage *createWindow(WebWindowType) override { return new WindowCatcher(windowOpened, this); }
+
+private:
+    Decide decide;
+    std::function<void(const QUrl &)> windowOpened;
+};
+
 QString elementValue(QWebFrame *frame, const char *id)
 {
     // Guarded, so that a page without the element (or with its own error
@@ -63,15 +133,38 @@ WebKitPage::WebKitPage(const PageSetup &setup, QWidget *parent)
     , setup(setup)
     , webView(new QWebView(parent))
     , bridge(new JSConnector(this))
+    , guard(new NavigationGuard(setup.serviceOrigins, this))
 {
     webView->setObjectName(QStringLiteral("webView"));
     webView->setContextMenuPolicy(Qt::NoContextMenu);
-    QWebPage *page = webView->page();
+    webView->setAcceptDrops(false); // a file dropped on it would be shown
+    auto *page = new GuardedWebPage(
+        [this](QWebFrame *frame, const QNetworkRequest &request, QWebPage::NavigationType type) {
+            return acceptNavigation(frame, request.url(), type);
+        },
+        [this](const QUrl &url) { openWindow(url, NavigationCause::Link); }, webView);
+    webView->setPage(page);
+    guard->watch(webView);
+    QWebSettings *settings = page->settings();
+    settings->setAttribute(QWebSettings::DeveloperExtrasEnabled, false);
+    settings->setAttribute(QWebSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebSettings::LocalContentCanAccessRemoteUrls, false);
+    // Windows the page opens are asked for, so that where they go is decided
+    // (and a refusal logged) here.
+    settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+    connect(page, &QWebPage::featurePermissionRequested, page, [page](QWebFrame *frame, QWebPage::Feature feature) {
+        page->setFeaturePermission(frame, feature, QWebPage::PermissionDeniedByUser);
+    });
     page->setForwardUnsupportedContent(true);
-    // The reply is the page's own request, in its session: it is the download.
+    // The reply is the page's own request, in its session: it is the
+    // download, when the service's own document asked for it.
     connect(page, &QWebPage::unsupportedContent, this, [this](QNetworkReply *reply) {
-        auto *download = new ReplyDownload(reply, webOrigin(webView->url()), this);
-        emit downloadOffered(download);
+        auto *frame = qobject_cast<QWebFrame *>(reply->request().originatingObject());
+        const QString requester = webOrigin(frame ? frame->url() : QUrl());
+        auto *download = new ReplyDownload(reply, requester, this);
+        if (guard->mayDownload(reply->url(), requester))
+            emit downloadOffered(download);
         if (!download->taken())
             download->cancel();
         stoppedByShell = true;
@@ -117,13 +210,43 @@ void WebKitPage::load(const QUrl &url)
     // QtWebKit ends the load under way as failed (cancelled) when another
     // starts: it was replaced, and is said so here.
     endReplaced();
+    // QtWebKit asks about the load before it returns.
+    shellLoading = true;
     webView->load(url);
+    shellLoading = false;
 }
 
 void WebKitPage::reload()
 {
     endReplaced();
     webView->reload();
+}
+
+bool WebKitPage::acceptNavigation(QWebFrame *frame, const QUrl &url, QWebPage::NavigationType type)
+{
+    if (showingOwnPage)
+        return true;
+    // Frames of other sites may show (a payment form, a map); they get
+    // nothing of the shell's.
+    if (frame && frame != webView->page()->mainFrame())
+        return true;
+    const NavigationCause cause = shellLoading ? NavigationCause::Shell : causeOf(type);
+    if (!frame) {
+        // A link or a form for another window: there is one window.
+        openWindow(url, cause == NavigationCause::Form ? cause : NavigationCause::Link);
+        return false;
+    }
+    if (guard->decide(url, cause) == NavigationVerdict::Allow)
+        return true;
+    if (loadingUrl.isValid())
+        refused = url; // the load under way went no further
+    return false;
+}
+
+void WebKitPage::openWindow(const QUrl &url, NavigationCause cause)
+{
+    if (guard->decide(url, cause) == NavigationVerdict::Allow)
+        webView->load(url);
 }
 
 void WebKitPage::endReplaced()
@@ -136,6 +259,7 @@ void WebKitPage::endReplaced()
     replaced.committed = committed;
     replaced.url = webView->url();
     loadingUrl = QUrl(); // what QtWebKit still says of it is of no load of ours
+    refused = QUrl();
     failure = PageLoad();
     committed = false;
     emit loadFinished(replaced);
@@ -204,6 +328,7 @@ void WebKitPage::on_load_started()
     failure = PageLoad();
     committed = false;
     stoppedByShell = false;
+    refused = QUrl();
     emit loadStarted(++loadId, loadingUrl);
 }
 
@@ -231,10 +356,18 @@ void WebKitPage::on_load_finished(bool ok)
         return; // the shell's own page, or a load already said to be over
     PageLoad load = failure;
     failure = PageLoad();
-    loadingUrl = QUrl();
+    const QUrl requested = std::exchange(loadingUrl, QUrl());
+    const QUrl refusedUrl = std::exchange(refused, QUrl());
     load.id = loadId;
     load.committed = committed;
-    if (ok) {
+    if (!ok && !committed && refusedUrl.isValid() && !isFromOrigins(webView->url(), setup.serviceOrigins)) {
+        // Sent elsewhere before anything of the service showed: there is
+        // nothing to stay on.
+        load.end = PageLoad::Failed;
+        load.failedUrl = requested;
+        load.error = QNetworkReply::OperationCanceledError;
+        load.refusal = navigationRefusal(refusedUrl);
+    } else if (ok) {
         load.end = PageLoad::Finished;
         load.error = QNetworkReply::NoError;
         load.refusal.clear();

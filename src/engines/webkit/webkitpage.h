@@ -1,10 +1,13 @@
 #pragma once
 
+#include "navigationguard.h"
 #include "shellpage.h"
 
 #include <QPointer>
+#include <QWebPage>
 
 class JSConnector;
+class QWebFrame;
 class QWebView;
 class TrustingNetworkManager;
 
@@ -29,6 +32,8 @@ public:
     QString title() const override;
 
 private:
+    bool acceptNavigation(QWebFrame *frame, const QUrl &url, QWebPage::NavigationType type);
+    void openWindow(const QUrl &url, NavigationCause cause);
     void on_document_created();
     void attachBridge();
     void on_load_started();
@@ -40,7 +45,10 @@ private:
     QWebView *webView = nullptr;
     TrustingNetworkManager *network = nullptr; // owned by the view's page
     JSConnector *bridge = nullptr;
+    NavigationGuard *guard = nullptr;
     QUrl loadingUrl;
+    QUrl refused;             // where the load under way was to go on to, and was not let
+    bool shellLoading = false; // the shell's own load is being asked about
     int loadId = 0;
     bool committed = false; // the load under way brought a new document
     bool stoppedByShell = false; // it became a download
