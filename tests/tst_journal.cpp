@@ -41,6 +41,8 @@ private slots:
     void journalOfAnEarlierVersion();
     void linkNeverWrittenThrough_data();
     void linkNeverWrittenThrough();
+    void textKeptAsSent_data();
+    void textKeptAsSent();
     void keeps_data();
     void keeps();
     void commandLine_data();
@@ -60,9 +62,13 @@ void TestJournal::survivesRestart()
         const qint64 failed = journal.begin(entryFor(QStringLiteral("drugi")));
         QVERIFY(journal.finish(failed, false, QStringLiteral("port se ne može otvoriti")));
         QVERIFY(journal.begin(entryFor(QStringLiteral("treći"))) > 0); // the program ends mid-output
+        QVERIFY(isOwnerOnly(journalFile) && isOwnerOnly(journalFile + QStringLiteral("-wal")));
     }
+    // as an earlier version left it: readable by all
+    QFile::setPermissions(journalFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     Journal journal(journalFile);
     QVERIFY(journal.open());
+    QVERIFY(isOwnerOnly(journalFile));
     const QList<JournalEntry> entries = journal.latest(10);
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries.at(0).text, QStringLiteral("treći"));
@@ -145,6 +151,28 @@ void TestJournal::linkNeverWrittenThrough()
     QCOMPARE(readFile(target), QByteArray("keep me"));
     QVERIFY(!QFileInfo(journalFile).isSymLink());
     QVERIFY(!QFileInfo(journalFile + QStringLiteral("-wal")).isSymLink());
+}
+
+void TestJournal::textKeptAsSent_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("lone high surrogate") << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+    QTest::newRow("lone low surrogate at the end") << QStringLiteral("a") + QChar(0xDC00);
+    QTest::newRow("a pair") << QStringLiteral("a\U0001F600b");
+    QTest::newRow("zero") << QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+}
+
+void TestJournal::textKeptAsSent()
+{
+    QFETCH(QString, text);
+    {
+        Journal journal(journalFile);
+        QVERIFY(journal.open());
+        QVERIFY(journal.begin(entryFor(text)) > 0);
+    }
+    Journal journal(journalFile);
+    QVERIFY(journal.open());
+    QCOMPARE(journal.latest(1).value(0).text, text);
 }
 
 void TestJournal::keeps_data()

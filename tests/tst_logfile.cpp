@@ -23,7 +23,7 @@ private slots:
 void TestLogFile::rotatesAndKeepsThree()
 {
     ScopedWorkDir dir;
-    LogFile log(QStringLiteral("velmor-tarsila.log"), 10 * 1024, 3);
+    LogFile log(QStringLiteral("velmor-tarsila.log"), 10 * 1024, 3, 1 << 20);
     const QString line(200, QLatin1Char('x'));
     for (int i = 0; i < 300; ++i) // about six files' worth
         log.write(QtWarningMsg, QString::number(i) + QLatin1Char(' ') + line);
@@ -31,8 +31,10 @@ void TestLogFile::rotatesAndKeepsThree()
     QStringList files = QDir().entryList({QStringLiteral("velmor-tarsila.log*")}, QDir::Files, QDir::Name);
     QCOMPARE(files, (QStringList{"velmor-tarsila.log", "velmor-tarsila.log.1", "velmor-tarsila.log.2",
                                  "velmor-tarsila.log.3"}));
-    for (const QString &file : files)
+    for (const QString &file : files) {
         QVERIFY2(QFileInfo(file).size() <= 10 * 1024, qPrintable(file));
+        QVERIFY2(isOwnerOnly(file), qPrintable(file));
+    }
     // the newest message is in the current file, the oldest ones are gone
     QVERIFY(readFile(QStringLiteral("velmor-tarsila.log")).contains("299 x"));
     QVERIFY(!readFile(QStringLiteral("velmor-tarsila.log.3")).contains("\n0 x"));
@@ -60,34 +62,43 @@ void TestLogFile::controlCharactersWrittenOut()
     ScopedWorkDir dir;
     {
         LogFile log(QStringLiteral("velmor-tarsila.log"));
-        log.write(QtWarningMsg, QStringLiteral("Račun\x1b[2J\r\a") + QChar(0) + QChar(0x202e) + QStringLiteral("x\ny"));
+        log.write(QtWarningMsg, QStringLiteral("Račun\x1b[2J\r\a") + QChar(0) + QChar(0x202e) + QStringLiteral("x\ny")
+                                  + QChar(0xD800) + QStringLiteral("\U0001F600"));
     }
     const QByteArray written = readFile(QStringLiteral("velmor-tarsila.log"));
-    QVERIFY2(written.endsWith(QStringLiteral(" WARNING Račun\\x1b[2J\\r\\x07\\x00\\u202ex\n    y\n").toUtf8()),
+    QVERIFY2(written.endsWith(QStringLiteral(" WARNING Račun\\x1b[2J\\r\\x07\\x00\\u202ex\n    y\\ud800\U0001F600\n").toUtf8()),
              written.constData());
 }
 
 void TestLogFile::floodKeepsTheHistory_data()
 {
-    QTest::addColumn<bool>("same"); // the same line each time, or a different one
-    QTest::newRow("one line 20,000 times") << true;
-    QTest::newRow("20,000 different lines") << false;
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("length"); // of the path in each message
+    QTest::addColumn<bool>("same");  // the same message each time, or a different one
+    QTest::newRow("one line 20,000 times") << 20000 << 10 << true;
+    QTest::newRow("20,000 different lines") << 20000 << 10 << false;
+    QTest::newRow("700 reports with 100 KB paths") << 700 << 100 * 1024 << false;
 }
 
 void TestLogFile::floodKeepsTheHistory()
 {
+    QFETCH(int, count);
+    QFETCH(int, length);
     QFETCH(bool, same);
     ScopedWorkDir dir;
     {
-        LogFile log(QStringLiteral("velmor-tarsila.log"), 1 << 20, 3, 600);
+        LogFile log(QStringLiteral("velmor-tarsila.log"), 1 << 20, 3, 64 * 1024);
         log.write(QtInfoMsg, QStringLiteral("jutros: Račun ispisan"));
-        for (int i = 0; i < 20000; ++i)
-            log.write(QtWarningMsg, QStringLiteral("Izvještaj odbijen: put %1").arg(same ? 0 : i));
+        const QString path(length, QLatin1Char('x'));
+        for (int i = 0; i < count; ++i)
+            log.write(QtWarningMsg, QStringLiteral("Izvještaj odbijen: %1 %2").arg(same ? 0 : i).arg(path));
     }
     QVERIFY(!QFile::exists(QStringLiteral("velmor-tarsila.log.1"))); // nothing rotated away
+    QVERIFY(QFileInfo(QStringLiteral("velmor-tarsila.log")).size() < 80 * 1024);
     const QString written = QString::fromUtf8(readFile(QStringLiteral("velmor-tarsila.log")));
     QVERIFY(written.contains(QStringLiteral("jutros: Račun ispisan")));
-    QVERIFY2(written.contains(same ? QStringLiteral("ponovljeno 19.999 puta") : QStringLiteral("19.401 poruka izostavljeno")),
+    // what was left out is said, in a line of its own at the end
+    QVERIFY2(written.endsWith(QStringLiteral(" u minuti\n")) || written.endsWith(QStringLiteral(" puta\n")),
              qPrintable(written.right(300)));
 }
 

@@ -21,6 +21,23 @@
 
 namespace {
 
+// A page's text as it was sent: SQLite would store half a character pair as
+// another character, so such a text is kept as its UTF-16 bytes instead.
+QVariant stored(const QString &value)
+{
+    if (QStringView(value).isValidUtf16())
+        return value.isNull() ? QLatin1String("") : value;
+    return QByteArray(reinterpret_cast<const char *>(value.utf16()), int(value.size()) * 2);
+}
+
+QString loaded(const QVariant &value)
+{
+    if (value.userType() != QMetaType::QByteArray)
+        return value.toString();
+    const QByteArray bytes = value.toByteArray();
+    return QString(reinterpret_cast<const QChar *>(bytes.constData()), int(bytes.size() / 2));
+}
+
 QAtomicInt connectionCounter;
 
 JournalEntry entryFrom(const QSqlQuery &query)
@@ -31,7 +48,7 @@ JournalEntry entryFrom(const QSqlQuery &query)
     entry.page = query.value(2).toString();
     entry.mode = query.value(3).toString();
     entry.target = query.value(4).toString();
-    entry.text = query.value(5).toString();
+    entry.text = loaded(query.value(5));
     entry.outcome = query.value(6).toString();
     entry.reason = query.value(7).toString();
     entry.jobId = query.value(8).toLongLong();
@@ -149,6 +166,18 @@ bool Journal::openFile()
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(filePath);
+    if (access == ReadWrite) {
+        // What was printed is the user's alone, wherever the file is; SQLite
+        // gives the files it keeps beside it the same permissions.
+        QFile file(filePath);
+        if (!file.exists() && file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.close();
+        for (const char *suffix : sideFiles) {
+            const QString side = filePath + QLatin1String(suffix);
+            if (QFileInfo::exists(side) && !QFileInfo(side).isSymLink())
+                QFile::setPermissions(side, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+    }
     // The shell never waits long for the file: what another program keeps
     // locked is held and written later.
     db.setConnectOptions(access == ReadOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
@@ -331,7 +360,7 @@ Journal::WriteResult Journal::writeNow(HeldWrite &write)
         query.addBindValue(text(entry.page));
         query.addBindValue(text(entry.mode));
         query.addBindValue(text(entry.target));
-        query.addBindValue(text(entry.text));
+        query.addBindValue(stored(entry.text));
         query.addBindValue(entry.outcome);
         query.addBindValue(text(entry.reason));
         query.addBindValue(entry.jobId);
@@ -446,9 +475,9 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
                                  "AND substr(text, 1, 64) = substr(?, 1, 64) AND +text = ? "
                                  "AND outcome = ? ORDER BY id DESC LIMIT 1"));
     query.addBindValue(::text(page));
-    query.addBindValue(::text(text));
-    query.addBindValue(::text(text));
-    query.addBindValue(::text(text));
+    query.addBindValue(stored(text));
+    query.addBindValue(stored(text));
+    query.addBindValue(stored(text));
     query.addBindValue(QString::fromLatin1(JournalEntry::printed));
     return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
 }

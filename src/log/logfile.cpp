@@ -37,14 +37,17 @@ const char *levelOf(QtMsgType type)
     return "INFO";
 }
 
+// Longer messages keep their start: a page can pass texts of any length.
+constexpr int longestMessage = 4000;
+
 } // namespace
 
-LogFile::LogFile(const QString &path, qint64 maxBytes, int keep, int linesPerMinute)
+LogFile::LogFile(const QString &path, qint64 maxBytes, int keep, qint64 bytesPerMinute)
     : path(path)
     , maxBytes(maxBytes)
     , keep(keep)
     , file(path)
-    , linesPerMinute(linesPerMinute)
+    , bytesPerMinute(bytesPerMinute)
 {
 }
 
@@ -56,7 +59,9 @@ LogFile::~LogFile()
 
 void LogFile::write(QtMsgType type, const QString &message)
 {
-    const QString text = escapedLogText(message);
+    QString text = escapedLogText(message);
+    if (text.size() > longestMessage)
+        text = text.left(longestMessage) + tr("… (još %1 znakova)").arg(text.size() - longestMessage);
     QMutexLocker lock(&mutex);
     // Counting goes by the minute: in a new one, even the same message is
     // written again, with its time.
@@ -64,7 +69,7 @@ void LogFile::write(QtMsgType type, const QString &message)
     if (now - windowStart >= 60000) {
         sayHeldBack();
         windowStart = now;
-        linesInWindow = 0;
+        bytesInWindow = 0;
         lastText = QString();
     }
     if (!lastText.isNull() && type == lastType && text == lastText) {
@@ -74,12 +79,11 @@ void LogFile::write(QtMsgType type, const QString &message)
     sayRepeats();
     lastType = type;
     lastText = text;
-    lastLeftOut = linesInWindow >= linesPerMinute;
+    lastLeftOut = bytesInWindow >= bytesPerMinute;
     if (lastLeftOut) {
         ++leftOut;
         return;
     }
-    ++linesInWindow;
     writeLine(type, text);
 }
 
@@ -94,9 +98,9 @@ void LogFile::sayHeldBack()
 {
     sayRepeats();
     if (leftOut > 0)
-        writeLine(QtWarningMsg, tr("… %1 poruka izostavljeno: više od %2 u minuti")
+        writeLine(QtWarningMsg, tr("… %1 poruka izostavljeno: više od %2 kB u minuti")
                                     .arg(QLocale(QLocale::Croatian).toString(leftOut))
-                                    .arg(linesPerMinute));
+                                    .arg(bytesPerMinute / 1024));
     leftOut = 0;
 }
 
@@ -104,12 +108,21 @@ void LogFile::writeLine(QtMsgType type, const QString &text)
 {
     const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' '
                             + levelOf(type) + ' ' + text.toUtf8() + '\n';
-    if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.isOpen() && !openFile())
         return; // no log is no reason to stop
     if (file.size() > 0 && file.size() + line.size() > maxBytes)
         rotate();
+    bytesInWindow += line.size();
     file.write(line);
     file.flush();
+}
+
+bool LogFile::openFile()
+{
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
 }
 
 void LogFile::rotate()
@@ -119,7 +132,7 @@ void LogFile::rotate()
     for (int i = keep - 1; i >= 1; --i)
         QFile::rename(path + QLatin1Char('.') + QString::number(i), path + QLatin1Char('.') + QString::number(i + 1));
     QFile::rename(path, path + QStringLiteral(".1"));
-    file.open(QIODevice::WriteOnly | QIODevice::Append);
+    openFile();
 }
 
 void LogFile::install(LogFile *log)

@@ -6,9 +6,15 @@ QString escaped(const QString &text, bool field)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text) {
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         const ushort code = c.unicode();
-        if (c == QLatin1Char('\\')) {
+        // Half a pair would reach the terminal or the file as another character.
+        const bool paired = c.isHighSurrogate() ? i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                                                : i > 0 && text.at(i - 1).isHighSurrogate();
+        if (c.isSurrogate() && !paired) {
+            out += QStringLiteral("\\u%1").arg(code, 4, 16, QLatin1Char('0'));
+        } else if (c == QLatin1Char('\\')) {
             out += field ? QStringLiteral("\\\\") : QStringLiteral("\\");
         } else if (c == QLatin1Char('\t')) {
             out += field ? QStringLiteral("\\t") : QStringLiteral("\t");

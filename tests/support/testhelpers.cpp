@@ -114,3 +114,13 @@ int LogCapture::count(const QString &text) const
     }
     return n;
 }
+
+bool isOwnerOnly(const QString &path)
+{
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const QFileDevice::Permissions mode = QFileInfo(path).permissions();
+    return QFileInfo::exists(path) && !(mode & others)
+           && (mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                  == (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}

@@ -36,6 +36,8 @@ bool writeFile(const QString &path, const QByteArray &contents);
 // Writes settings.ini in the working directory, exactly as given.
 void writeSettingsFile(const QByteArray &contents);
 QByteArray readFile(const QString &path);
+// Whether only its owner may read and write the file (and nobody else anything).
+bool isOwnerOnly(const QString &path);
 
 // Everything below `dir`, hidden entries too, by relative path: each file
 // with its contents, each folder with "/" after its name and no contents.
