@@ -219,6 +219,8 @@ void TestUpdates::answers_data()
     QTest::newRow("absurd version without files")
         << QByteArray(R"({"version": 1e308, "files": []})") << 200 << "waiting"
         << "Ažuriranje je odbijeno: najavljena verzija 1e+308 nije manja od 1000000" << kept;
+    QTest::newRow("version 999999 without files")
+        << QByteArray(R"({"version": 999999})") << 200 << "waiting" << "Ažuriranje je odbijeno: " << kept;
 
     // Addresses and names that are not the service's https files.
     QTest::newRow("http download")

@@ -27,6 +27,14 @@ QString certificateChanged(const QString &hostPort, const QString &recorded, con
         .arg(hostPort, recorded, presented, QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
 }
 
+QString incompleteEntry(const QString &hostPort, const QString &file)
+{
+    return tr("Zapis poslužitelja %1 u datoteci %2 nije potpun (nema certifikata koji odgovara otisku), pa je veza "
+              "odbijena. Neka IT podrška izbriše redak koji počinje s „%1=”; certifikat će se zapamtiti pri "
+              "sljedećem učitavanju.")
+        .arg(hostPort, QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
+}
+
 QString notVouchedFor(const QString &hostPort, const QString &presented)
 {
     return tr("Certifikat poslužitelja %1 ne potvrđuje ni sustav ni ovaj program, pa je veza odbijena: "
@@ -107,6 +115,14 @@ CertificateJudge::Verdict CertificateJudge::judge(const QUrl &url, const QList<Q
             qWarning().noquote() << "Certifikat poslužitelja" << where << "prihvaćen je pri prvoj uporabi (" << seen
                                  << "), ali se ne može zapamtiti u" << hosts.path();
         return {true, QString()};
+    }
+    // A line written by hand counts only with the certificate it names: the
+    // page's synchronous requests trust that certificate before they go, and
+    // must decide as the page does.
+    if (hosts.certificateOf(where).isNull()) {
+        const QString problem = incompleteEntry(where, hosts.path());
+        qWarning().noquote() << "Veza odbijena:" << url.toString(QUrl::RemoveUserInfo) << "-" << problem;
+        return {false, problem};
     }
     if (recordedPrint == seen)
         return {true, QString()}; // the one recorded, expired or not

@@ -20,6 +20,10 @@ namespace {
 
 // No real version comes near this; one above it would pin the program.
 constexpr double maxVersion = 1e6;
+// An answer without files only records its version: one far above the
+// program's would stop every later update, with nothing installed to show
+// for it.
+constexpr double largestStepWithoutFiles = 10;
 
 bool isHttps(const QString &address)
 {
@@ -180,6 +184,13 @@ void UpdateClient::on_answer_read(const UpdateAnswer &answer)
         return;
     }
 
+    if (answer.files.isEmpty() && answer.version > settings.version() + largestStepWithoutFiles) {
+        refuse(QStringLiteral("najavljena verzija %1 nema datoteka, a više je od %2 iznad sadašnje %3")
+                   .arg(answer.version)
+                   .arg(largestStepWithoutFiles)
+                   .arg(settings.version()));
+        return;
+    }
     announcedVersion = answer.version;
     if (answer.files.isEmpty()) {
         // Nothing to fetch: the new version is wholly in place already.
