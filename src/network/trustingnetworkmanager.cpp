@@ -45,10 +45,11 @@ QNetworkReply *TrustingNetworkManager::createRequest(Operation op, const QNetwor
                       && url.port(defaultPort(url)) == origin.port(defaultPort(origin));
            })) {
         qInfo().noquote() << "Zahtjev izvan servisa nije poslan:" << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
-        // An address no protocol answers to: the reply fails at once, and nothing leaves.
+        // An empty answer, at once, and nothing leaves: a frame shows
+        // nothing, not an error of an unknown protocol.
         QNetworkRequest refused(original);
-        refused.setUrl(QUrl(QStringLiteral("velmor-refused:")));
-        return QNetworkAccessManager::createRequest(op, refused, outgoingData);
+        refused.setUrl(QUrl(QStringLiteral("data:,")));
+        return QNetworkAccessManager::createRequest(GetOperation, refused, nullptr);
     }
 
     if (original.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)

@@ -79,6 +79,8 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     page = new QWebEnginePage(profile, this);
     // An invoice is a document, not a program: its scripts do not run.
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // A frame refused shows nothing, not the engine's page about it.
+    page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(page, &QWebEnginePage::certificateError, this,
             [this](const QWebEngineCertificateError &error) { answerCertificateError(certificates, error); });
     connect(page, &QWebEnginePage::loadFinished, this, &WebEngineRenderer::print);
