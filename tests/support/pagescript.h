@@ -4,6 +4,7 @@
 #include <QVariant>
 
 class ShellPage;
+class QWidget;
 
 // Runs `script` in the page as one of the page's own scripts would, and
 // returns its value; when the engine has not answered within `timeoutMs`,
@@ -17,6 +18,9 @@ QString pageHtml(ShellPage *page);
 // Clicks the middle of the element `selector` names with the mouse, as the
 // cashier would (the view must be shown); false when there is no such element.
 bool clickElement(ShellPage *page, const QString &selector);
+
+// The widget that takes the page's mouse and keys (the view must be shown).
+QWidget *inputWidget(ShellPage *page);
 
 // Kills the renderer processes this program started (none where the engine
 // renders in the program's own process); how many there were.

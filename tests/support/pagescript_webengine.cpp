@@ -47,21 +47,9 @@ QString pageHtml(ShellPage *page)
     return pageScript(page, QStringLiteral("document.documentElement.outerHTML")).toString();
 }
 
-bool clickElement(ShellPage *page, const QString &selector)
+QWidget *inputWidget(ShellPage *page)
 {
-    const QVariantList box =
-        pageScript(page, QStringLiteral("(function () { var e = document.querySelector('%1'); if (!e) return [];"
-                                        " var r = e.getBoundingClientRect();"
-                                        " return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)]; })()")
-                             .arg(selector))
-            .toList();
-    if (box.size() != 2)
-        return false;
-    QWidget *target = page->view()->focusProxy();
-    if (!target)
-        return false;
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(box.at(0).toInt(), box.at(1).toInt()));
-    return true;
+    return page->view()->focusProxy();
 }
 
 int killRenderers()
