@@ -34,8 +34,8 @@ void TestPortBytes::bytes_data()
     QTest::newRow("CP858 has the euro") << "CP858" << "" << QStringLiteral("5 € ?") << QByteArray("5 \xd5 ?") << 0
                                         << true;
     QTest::newRow("code table alone") << "" << "0" << "a" << QByteArray("\x1b\x74\x00" "a", 4) << 0 << true;
-    QTest::newRow("up to the first NUL") << "" << "" << QString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd"))
-                                         << QByteArray("ab") << 0 << true;
+    QTest::newRow("zero characters sent") << "CP852" << "" << QString(QStringLiteral("ab") + QChar(0) + QStringLiteral("č"))
+                                          << QByteArray("ab\0\x9f", 4) << 0 << true;
     QTest::newRow("unknown encoding") << "CP999" << "" << croatian << QByteArray() << 0 << false;
     QTest::newRow("code table too big") << "" << "256" << croatian << QByteArray() << 0 << false;
     QTest::newRow("code table not a number") << "" << "x" << croatian << QByteArray() << 0 << false;

@@ -130,8 +130,11 @@ void TestPortOutput::writesInvoiceBytes_data()
         << QStringLiteral("Račun 7: čćđšž ČĆĐŠŽ\n")
         << QByteArray("Ra\xc4\x8d" "un 7: \xc4\x8d\xc4\x87\xc4\x91\xc5\xa1\xc5\xbe "
                       "\xc4\x8c\xc4\x86\xc4\x90\xc5\xa0\xc5\xbd\n");
-    QTest::newRow("cut at the first NUL") << QStringLiteral("prije") + QChar(0) + QStringLiteral("poslije")
-                                          << QByteArray("prije");
+    // as an ESC/POS encoder writes them: bold on and off, a partial cut
+    QTest::newRow("zero bytes of ESC/POS sent whole")
+        << QStringLiteral("\x1b" "E") + QChar(1) + QStringLiteral("Račun\x1b" "E") + QChar(0) + QStringLiteral("kraj\x1dV")
+               + QChar(1)
+        << QByteArray("\x1b" "E\x01Ra\xc4\x8dun\x1b" "E\x00kraj\x1dV\x01", 19);
     QTest::newRow("only spaces are an invoice") << QStringLiteral("   ") << QByteArray("   ");
     QTest::newRow("control characters sent as they are")
         << QStringLiteral("\x1b@A\tB\r\nC\x0c\x1dV") << QByteArray("\x1b@A\tB\r\nC\x0c\x1dV");
@@ -181,7 +184,6 @@ void TestPortOutput::nothingToWrite_data()
     QTest::newRow("only the printer element") << QString() << QStringLiteral("<p>Račun</p>");
     QTest::newRow("no element at all") << QString() << QString();
     QTest::newRow("empty value") << QStringLiteral("") << QStringLiteral("<p>Račun</p>");
-    QTest::newRow("NUL first") << QString(QChar(0)) + QStringLiteral("rest") << QString();
 }
 
 void TestPortOutput::nothingToWrite()

@@ -49,8 +49,9 @@ PortBytes portBytes(const QString &text, const QString &encoding, const QString 
         return result;
     }
 
-    const int nul = text.indexOf(QChar(0));
-    const QString sent = nul >= 0 ? text.left(nul) : text;
+    // Every character, zero included: encoders end "bold off" (ESC E 0) and
+    // a partial cut (GS V 1 in some forms) with a zero byte.
+    const QString &sent = text;
     const QByteArray encoded = codec->fromUnicode(sent);
     // The code page writes '?' for what it lacks: count those beyond the text's own.
     if (codec->mibEnum() != 106) // UTF-8 lacks nothing

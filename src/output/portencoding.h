@@ -20,6 +20,6 @@ struct PortBytes
 // case is ignored there).
 QStringList portEncodings();
 
-// `text` up to its first NUL, encoded with `encoding` (empty: UTF-8), after
+// `text`, zero characters included, encoded with `encoding` (empty: UTF-8), after
 // the three bytes ESC t n when `codeTable` (0 to 255) is given.
 PortBytes portBytes(const QString &text, const QString &encoding, const QString &codeTable);

@@ -20,7 +20,7 @@ struct PortEncodingSetting
     QString codeTable;
 };
 
-// Writes the invoice, up to the first NUL, to the port: open, write (within
+// Writes the whole invoice, zero bytes included, to the port: open, write (within
 // the port's deadline), close. A device without DSR still gets the bytes
 // ("nije upaljeno" in the log). An encoding or code table we do not know
 // sends nothing and is the failure.
