@@ -58,6 +58,7 @@ private slots:
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
     void portVanishes();
+    void networkPrinter();
     void backToBackAsUser();
     void deviceNotTakingData();
     void closingDuringALongWrite();
@@ -413,6 +414,70 @@ void TestPortOutput::portVanishes()
     QCOMPARE(entries.at(0).target, path);
     QCOMPARE(entries.at(0).page, service.url(QStringLiteral("/accounts/login")));
     QCOMPARE(entries.at(1).outcome, QLatin1String(JournalEntry::printed));
+}
+
+namespace {
+
+// A network receipt printer: takes one connection after another and keeps
+// what each brought once it has closed.
+class NetworkPrinter : public QObject
+{
+public:
+    NetworkPrinter()
+    {
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                auto buffer = std::make_shared<QByteArray>();
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, buffer] { *buffer += socket->readAll(); });
+                connect(socket, &QTcpSocket::disconnected, this, [this, socket, buffer] {
+                    *buffer += socket->readAll();
+                    received.append(*buffer);
+                    socket->deleteLater();
+                });
+            }
+        });
+    }
+    bool listen(quint16 port = 0) { return server.listen(QHostAddress::LocalHost, port); }
+    void close() { server.close(); }
+    QString name() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+
+    QTcpServer server;
+    QList<QByteArray> received; // one per connection
+};
+
+} // namespace
+
+void TestPortOutput::networkPrinter()
+{
+    NetworkPrinter printer;
+    QVERIFY(printer.listen());
+    const QString name = printer.name();
+    const quint16 port = printer.server.serverPort();
+    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun N1\n"), QString()),
+                       "[General]\nuseSerialPort=true\nportEncoding=CP852\nprinterPort=" + name.toLatin1() + "\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(printer.received, QList<QByteArray>{QByteArray("Ra\x9f" "un N1\n")}, 10000);
+    QCOMPARE(failure(), QString());
+
+    // The printer is switched off: the next invoice fails, saying where.
+    printer.close();
+    service.html("/accounts/login", invoicePage(QStringLiteral("Račun N2\n"), QString()));
+    QSignalSpy loads(webPage(), &ShellPage::loadFinished);
+    webPage()->reload();
+    QVERIFY(waitForLoads(window.get(), loads));
+    QTRY_VERIFY2_WITH_TIMEOUT(failure().contains(name), qPrintable(failure()), 10000);
+
+    // Back on: "Ponovi ispis" prints it once.
+    QVERIFY(printer.listen(port));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
+    QVERIFY(waitForOutput(window.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(printer.received.size(), 2, 10000);
+    QCOMPARE(printer.received.at(1), QByteArray("Ra\x9f" "un N2\n"));
+    QCOMPARE(failure(), QString());
+    Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
+    QVERIFY(journal.open());
+    QCOMPARE(journal.latest(1).value(0).target, name);
+    QTest::qWait(300); // and no third copy comes
+    QCOMPARE(printer.received.size(), 2);
 }
 
 void TestPortOutput::backToBackAsUser()

@@ -16,6 +16,8 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -201,6 +203,7 @@ void TestSettingsDialog::typedPortWritten_data()
     QTest::newRow("a device path") << QStringLiteral("/dev/usb/lp0") << QStringLiteral("/dev/usb/lp0");
     QTest::newRow("blanks around go") << QStringLiteral(" COM9 ") << QStringLiteral("COM9");
     QTest::newRow("a comma kept") << QStringLiteral("a,b") << QStringLiteral("a,b");
+    QTest::newRow("a network printer") << QStringLiteral("192.168.1.50:9100") << QStringLiteral("192.168.1.50:9100");
 }
 
 void TestSettingsDialog::typedPortWritten()
@@ -354,20 +357,33 @@ void TestSettingsDialog::unsavableChoiceKeepsDialogOpen()
 void TestSettingsDialog::testPrint_data()
 {
     QTest::addColumn<bool>("toPort");
-    QTest::newRow("typed port, PC852 with ESC t 18") << true;
-    QTest::newRow("printer") << false;
+    QTest::addColumn<bool>("network");
+    QTest::newRow("typed port, PC852 with ESC t 18") << true << false;
+    QTest::newRow("typed network printer, PC852 with ESC t 18") << true << true;
+    QTest::newRow("printer") << false << false;
 }
 
 void TestSettingsDialog::testPrint()
 {
     QFETCH(bool, toPort);
+    QFETCH(bool, network);
     setPrinters({QStringLiteral("Ured"), QStringLiteral("Blagajna")}, QStringLiteral("Ured"));
     PseudoTerminal pty;
+    // A network printer: what its one connection brought, once closed.
+    QTcpServer printer;
+    QVERIFY(printer.listen(QHostAddress::LocalHost));
+    QByteArray received;
+    bool closed = false;
+    connect(&printer, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *socket = printer.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, this, [&received, socket] { received += socket->readAll(); });
+        connect(socket, &QTcpSocket::disconnected, this, [&closed] { closed = true; });
+    });
     const int jobs = cups.jobs().size();
     openDialog();
     if (toPort) {
         click("btnAddPort");
-        QTest::keyClicks(editor(), pty.slavePath());
+        QTest::keyClicks(editor(), network ? QStringLiteral("127.0.0.1:%1").arg(printer.serverPort()) : pty.slavePath());
         encoding()->setCurrentIndex(1);
         emit encoding()->activated(1);
     } else {
@@ -380,7 +396,9 @@ void TestSettingsDialog::testPrint()
     QVERIFY2(result.startsWith(QStringLiteral("Probni ispis poslan")), qPrintable(result));
 
     if (toPort) {
-        const QByteArray bytes = pty.read();
+        if (network)
+            QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
+        const QByteArray bytes = network ? received : pty.read();
         QVERIFY2(bytes.startsWith("\x1b\x74\x12Probni ispis\n"), bytes.toHex().constData());
         QVERIFY(bytes.contains("\x9f\x86\xd0\xe7\xa7 \xac\x8f\xd1\xe6\xa6")); // čćđšž ČĆĐŠŽ in PC852
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portname.h"
 #include "serialline.h"
 
 #include <QByteArray>
@@ -39,5 +40,9 @@ public:
 // serial line gets `line`. A regular file or a folder is refused, and
 // nothing is ever created.
 std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QString *error);
+
+// Connects to a network printer within `timeoutMs`. The same on every system
+// (portdevice_network.cpp).
+std::unique_ptr<Device> openNetwork(const NetworkPrinterAddress &address, int timeoutMs, QString *error);
 
 } // namespace PortDevice

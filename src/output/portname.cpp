@@ -2,8 +2,25 @@
 
 #include <QRegularExpression>
 
+std::optional<NetworkPrinterAddress> networkPrinterAddress(const QString &portName)
+{
+    // A host name, an IPv4 address, or an IPv6 address in brackets; then a port.
+    static const QRegularExpression address(
+        QStringLiteral("^(?:\\[([0-9A-Fa-f:.]+)\\]|([A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?)):([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = address.match(portName);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int port = match.captured(3).toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    const QString host = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+    return NetworkPrinterAddress{host, quint16(port)};
+}
+
 QString devicePathFor(const QString &portName)
 {
+    if (networkPrinterAddress(portName))
+        return portName;
 #ifdef Q_OS_WIN
     return portName;
 #else

@@ -32,6 +32,10 @@ bool SerialPort::isOpen() const
 bool SerialPort::open()
 {
     close();
+    if (const std::optional<NetworkPrinterAddress> address = networkPrinterAddress(name)) {
+        device = PortDevice::openNetwork(*address, networkConnectMs, &error);
+        return device != nullptr;
+    }
     const QString path = devicePathFor(name);
     if (path.isEmpty()) {
         error = name.isEmpty() ? QStringLiteral("nema naziva porta")

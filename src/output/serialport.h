@@ -15,7 +15,9 @@ class Device;
 // (once: opening a serial line twice can pulse its modem lines), takes the
 // bytes, and closes again. A device that is not a terminal (a parallel or USB
 // printer node, a FIFO) is written as a plain device file. A name that leads
-// to a regular file or a folder is refused, never written over.
+// to a regular file or a folder is refused, never written over. A name
+// "HOST:PORT" is a printer on the network, written over one TCP connection
+// that closes once every byte is sent.
 class SerialPort final
 {
 public:
@@ -43,6 +45,8 @@ public:
 
     // The longest `write` waits for so many bytes.
     static int writeDeadlineMs(qint64 bytes);
+    // How long a network printer has to take the connection.
+    static constexpr int networkConnectMs = 5000;
 
     // Why the last open or write failed.
     QString errorString() const { return error; }
