@@ -1,6 +1,7 @@
 #include "invoicepage.h"
 #include "journal.h"
 #include "modaldialog.h"
+#include "portoutput.h"
 #include "pseudoterminal.h"
 #include "serialport.h"
 #include "settings.h"
@@ -454,8 +455,11 @@ void TestPortOutput::networkPrinter()
     const QString name = printer.name();
     const quint16 port = printer.server.serverPort();
     QVERIFY(openWindow(invoicePage(QStringLiteral("Račun N1\n"), QString()),
-                       "[General]\nuseSerialPort=true\nportEncoding=CP852\nprinterPort=" + name.toLatin1() + "\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(printer.received, QList<QByteArray>{QByteArray("Ra\x9f" "un N1\n")}, 10000);
+                       "[General]\nuseSerialPort=true\nportEncoding=CP852\nportCutPaper=true\nportOpenDrawer=true\n"
+                       "printerPort=" + name.toLatin1() + "\n"));
+    // the drawer opens as the receipt starts; the paper is cut after it
+    const auto sent = [](const char *text) { return drawerPulse + QByteArray(text) + feedAndCut; };
+    QTRY_COMPARE_WITH_TIMEOUT(printer.received, QList<QByteArray>{sent("Ra\x9f" "un N1\n")}, 10000);
     QCOMPARE(failure(), QString());
 
     // The printer is switched off: the next invoice fails, saying where.
@@ -471,7 +475,7 @@ void TestPortOutput::networkPrinter()
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
     QVERIFY(waitForOutput(window.get()));
     QTRY_COMPARE_WITH_TIMEOUT(printer.received.size(), 2, 10000);
-    QCOMPARE(printer.received.at(1), QByteArray("Ra\x9f" "un N2\n"));
+    QCOMPARE(printer.received.at(1), sent("Ra\x9f" "un N2\n"));
     QCOMPARE(failure(), QString());
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());

@@ -3,6 +3,7 @@
 #include "modaldialog.h"
 #include "outputchoice.h"
 #include "pseudoterminal.h"
+#include "portoutput.h"
 #include "settings.h"
 #include "testhelpers.h"
 
@@ -16,6 +17,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
+#include <QCheckBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -216,10 +218,13 @@ void TestSettingsDialog::typedPortWritten()
     click("btnAddPort");
     QTest::keyClicks(editor(), typed);
     QCOMPARE(editor()->text(), typed);
+    widget<QCheckBox>("cbCutPaper")->click();
     clickOk();
 
     QCOMPARE(saved("printerPort").toString(), written);
     QCOMPARE(saved("useSerialPort").toString(), QStringLiteral("true"));
+    QCOMPARE(saved("portCutPaper").toString(), QStringLiteral("true"));
+    QCOMPARE(saved("portOpenDrawer").toString(), QStringLiteral("false"));
     QCOMPARE(saved("friendlyName").toString(), QString());
 }
 
@@ -384,6 +389,8 @@ void TestSettingsDialog::testPrint()
     if (toPort) {
         click("btnAddPort");
         QTest::keyClicks(editor(), network ? QStringLiteral("127.0.0.1:%1").arg(printer.serverPort()) : pty.slavePath());
+        widget<QCheckBox>("cbCutPaper")->setChecked(network);
+        widget<QCheckBox>("cbOpenDrawer")->setChecked(network);
         encoding()->setCurrentIndex(1);
         emit encoding()->activated(1);
     } else {
@@ -398,7 +405,12 @@ void TestSettingsDialog::testPrint()
     if (toPort) {
         if (network)
             QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
-        const QByteArray bytes = network ? received : pty.read();
+        QByteArray bytes = network ? received : pty.read();
+        // the pulse and the cut only where asked for
+        QCOMPARE(bytes.startsWith(drawerPulse), network);
+        QCOMPARE(bytes.endsWith(feedAndCut), network);
+        if (network)
+            bytes = bytes.mid(drawerPulse.size());
         QVERIFY2(bytes.startsWith("\x1b\x74\x12Probni ispis\n"), bytes.toHex().constData());
         QVERIFY(bytes.contains("\x9f\x86\xd0\xe7\xa7 \xac\x8f\xd1\xe6\xa6")); // čćđšž ČĆĐŠŽ in PC852
     } else {

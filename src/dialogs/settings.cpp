@@ -10,6 +10,7 @@
 #include "settingsfile.h"
 #include "updates.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -77,6 +78,10 @@ void Settings::buildEncodingChoice()
     codeTable->setObjectName(QStringLiteral("sbCodeTable"));
     codeTable->setRange(-1, 255);
     codeTable->setSpecialValueText(tr("bez naredbe"));
+    cutPaper = new QCheckBox(tr("Odreži papir nakon računa"), box);
+    cutPaper->setObjectName(QStringLiteral("cbCutPaper"));
+    openDrawer = new QCheckBox(tr("Otvori ladicu blagajne uz račun"), box);
+    openDrawer->setObjectName(QStringLiteral("cbOpenDrawer"));
     testPrintButton = new QPushButton(tr("Probni ispis"), box);
     testPrintButton->setObjectName(QStringLiteral("btnTestPrint"));
     testResult = new QLabel(box);
@@ -85,15 +90,17 @@ void Settings::buildEncodingChoice()
     form->addRow(inUse);
     form->addRow(tr("Kodna stranica porta:"), encoding);
     form->addRow(tr("Kodna tablica (ESC t n):"), codeTable);
+    form->addRow(cutPaper);
+    form->addRow(openDrawer);
     form->addRow(testPrintButton, testResult);
 
-    resize(480, 470);
+    resize(480, 530);
     ui->layoutWidget->setGeometry(9, 9, 430, 29);
     ui->layoutWidget1->setGeometry(10, 40, 429, 30);
-    box->setGeometry(10, 76, 429, 170);
+    box->setGeometry(10, 76, 429, 230);
     for (QWidget *below : {static_cast<QWidget *>(ui->pushButton), static_cast<QWidget *>(ui->label),
                            static_cast<QWidget *>(ui->label_2)})
-        below->move(below->x(), below->y() + 100);
+        below->move(below->x(), below->y() + 160);
 
     connect(encoding, QOverload<int>::of(&QComboBox::activated), this, [this] {
         if (encoding->currentData().toString() == croatianEscPos)
@@ -159,6 +166,8 @@ void Settings::loadEncoding(const OutputSelection &selection)
     bool number = false;
     const int table = selection.portCodeTable.trimmed().toInt(&number);
     codeTable->setValue(number && table >= 0 && table <= 255 ? table : -1);
+    cutPaper->setChecked(selection.portCutPaper);
+    openDrawer->setChecked(selection.portOpenDrawer);
     if (saved.isEmpty() || saved == QLatin1String("UTF-8")) {
         encoding->setCurrentIndex(0);
     } else if (saved == QLatin1String("CP852") && codeTable->value() == 18) {
@@ -184,8 +193,9 @@ void Settings::enablePortDetails()
     const bool port = !ui->txtPortName->isHidden()
                       || (ui->cbPrinterPorts->currentIndex() >= 0
                           && ui->cbPrinterPorts->currentData().value<PrinterInfo>().useSerialPort);
-    encoding->setEnabled(port);
-    codeTable->setEnabled(port);
+    for (QWidget *detail : {static_cast<QWidget *>(encoding), static_cast<QWidget *>(codeTable),
+                            static_cast<QWidget *>(cutPaper), static_cast<QWidget *>(openDrawer)})
+        detail->setEnabled(port);
 }
 
 void Settings::on_btnAddPort_clicked()
@@ -220,13 +230,20 @@ QString Settings::shownCodeTable() const
     return codeTable->value() < 0 ? QString() : QString::number(codeTable->value());
 }
 
+PortFormat Settings::shownFormat() const
+{
+    return {shownEncoding(), shownCodeTable(), cutPaper->isChecked(), openDrawer->isChecked()};
+}
+
 void Settings::accept()
 {
     const std::optional<PrinterInfo> toSave = shownChoice();
     const SettingsFile file(context.settingsFile);
     if (toSave) {
         const bool saved = file.writeOutputSelection(*toSave)
-                           && (!toSave->useSerialPort || file.writePortEncoding(shownEncoding(), shownCodeTable()));
+                           && (!toSave->useSerialPort
+                               || (file.writePortEncoding(shownEncoding(), shownCodeTable())
+                                   && file.writePortActions(cutPaper->isChecked(), openDrawer->isChecked())));
         if (!saved) {
             QMessageBox::warning(this, windowTitle(),
                                  tr("Izbor se ne može spremiti: datoteka %1 ne da se zapisati. "
@@ -259,7 +276,7 @@ void Settings::testPrint()
     };
     if (choice->useSerialPort) {
         // Said when the write is over; the dialog keeps running meanwhile.
-        writeInvoiceToPortLater(choice->printerPort, sample, {shownEncoding(), shownCodeTable()},
+        writeInvoiceToPortLater(choice->printerPort, sample, shownFormat(),
                                 std::make_shared<std::atomic<bool>>(false), this, shown);
         return;
     }

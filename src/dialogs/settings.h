@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portoutput.h"
 #include "printsystem.h"
 #include "shellcontext.h"
 
@@ -7,6 +8,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -19,7 +21,8 @@ class Settings;
 }
 
 // Chooses the output device: an installed printer, a fixed port or a typed
-// port name, and for a port the encoding and the code table. It opens on the
+// port name, and for a port the encoding, the code table, the cut and the
+// cash drawer. It opens on the
 // output actually in use; OK writes the choice to the settings file, and a
 // choice the file does not take keeps the dialog open; Cancel writes nothing.
 // "Probni ispis" outputs a sample through the choice shown, saved or not.
@@ -56,6 +59,7 @@ private:
     std::optional<PrinterInfo> shownChoice() const;
     QString shownEncoding() const;
     QString shownCodeTable() const;
+    PortFormat shownFormat() const;
     void testPrint();
 
     Ui::Settings *ui;
@@ -63,6 +67,8 @@ private:
     QLabel *inUse = nullptr;
     QComboBox *encoding = nullptr;
     QSpinBox *codeTable = nullptr;
+    QCheckBox *cutPaper = nullptr;
+    QCheckBox *openDrawer = nullptr;
     QPushButton *testPrintButton = nullptr;
     QLabel *testResult = nullptr;
 };

@@ -6,6 +6,8 @@ OutputSetup decideOutput(const OutputSelection &selection, bool portModeNow)
     setup.useSerialPort = selection.hasMode ? selection.choice.useSerialPort : portModeNow;
     setup.portEncoding = selection.portEncoding;
     setup.portCodeTable = selection.portCodeTable;
+    setup.portCutPaper = selection.portCutPaper;
+    setup.portOpenDrawer = selection.portOpenDrawer;
     if (selection.hasMode && selection.hasPort) {
         if (setup.useSerialPort)
             setup.portName = selection.choice.printerPort;

@@ -12,11 +12,14 @@ struct OutputSetup
     QString printerName; // printer mode: the printer asked for; empty for the system's default
     QString portEncoding;  // port mode: as the file writes it; empty for UTF-8
     QString portCodeTable; // port mode: as the file writes it; empty for none
+    bool portCutPaper = false;   // port mode: cut after each invoice
+    bool portOpenDrawer = false; // port mode: open the cash drawer with each invoice
 
     bool operator==(const OutputSetup &other) const
     {
         return useSerialPort == other.useSerialPort && portName == other.portName && printerName == other.printerName
-               && portEncoding == other.portEncoding && portCodeTable == other.portCodeTable;
+               && portEncoding == other.portEncoding && portCodeTable == other.portCodeTable
+               && portCutPaper == other.portCutPaper && portOpenDrawer == other.portOpenDrawer;
     }
     bool operator!=(const OutputSetup &other) const { return !(*this == other); }
 };

@@ -7,15 +7,15 @@
 
 #include <QDebug>
 
-OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortEncodingSetting &encoding,
+OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const PortFormat &format,
                                 const std::atomic<bool> *stop)
 {
-    const PortBytes bytes = portBytes(text, encoding.encoding, encoding.codeTable);
+    const PortBytes bytes = portBytes(text, format.encoding, format.codeTable);
     if (!bytes.ok())
         return OutputResult::failed(OutputResult::Setting, bytes.problem);
     if (bytes.replaced > 0)
         qWarning().noquote() << QStringLiteral("Kodna stranica %1 nema %2 znak(ova) računa; ispisani su kao '?'")
-                                    .arg(encoding.encoding)
+                                    .arg(format.encoding)
                                     .arg(bytes.replaced);
 
     if (!port.open()) {
@@ -28,7 +28,10 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     if (!port.deviceReady())
         qDebug("nije upaljeno");
 
-    const bool written = port.write(bytes.bytes, stop);
+    // The drawer opens as the receipt starts; the cut comes after its last line.
+    const QByteArray sent = (format.openDrawer ? drawerPulse : QByteArray()) + bytes.bytes
+                            + (format.cutPaper ? feedAndCut : QByteArray());
+    const bool written = port.write(sent, stop);
     const QString writeError = port.errorString();
     if (!written)
         qDebug("nisam upisao nista");
@@ -40,15 +43,15 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     return OutputResult::ok();
 }
 
-void writeInvoiceToPortLater(const QString &portName, const QString &text, const PortEncodingSetting &encoding,
+void writeInvoiceToPortLater(const QString &portName, const QString &text, const PortFormat &format,
                              std::shared_ptr<const std::atomic<bool>> stop, QObject *receiver,
                              std::function<void(const OutputResult &)> done)
 {
     // The port is made, used and closed on the worker: it belongs to no other thread.
     runLater<OutputResult, QObject>(
-        [portName, text, encoding, stop] {
+        [portName, text, format, stop] {
             SerialPort port(portName);
-            return writeInvoiceToPort(port, text, encoding, stop.get());
+            return writeInvoiceToPort(port, text, format, stop.get());
         },
         receiver, std::move(done));
 }

@@ -254,7 +254,8 @@ void InvoiceOutput::start(const Invoice &next)
 void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterList &printers)
 {
     // The output in use now, for the whole of this invoice.
-    const PortEncodingSetting encoding{outputInUse.portEncoding, outputInUse.portCodeTable};
+    const PortFormat format{outputInUse.portEncoding, outputInUse.portCodeTable, outputInUse.portCutPaper,
+                            outputInUse.portOpenDrawer};
     if (!portMode) {
         knownPrinters = printers;
         emit outputShownChanged(outputShown());
@@ -279,7 +280,7 @@ void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterLi
         finish(OutputResult::failed(OutputResult::Invoice,
                                     tr("račun sadrži neispravan znak (surogat bez para) pa nije ispisan")));
     } else if (portMode) {
-        writeInvoiceToPortLater(portName, entry.text, encoding, stopOutput, this,
+        writeInvoiceToPortLater(portName, entry.text, format, stopOutput, this,
                                 [this](const OutputResult &result) { finish(result); });
     } else if (!printers.answered) {
         finish(OutputResult::failed(OutputResult::PrintSystem, printers.problem));

@@ -35,6 +35,8 @@ struct OutputSelection
     PrinterInfo choice;   // missing keys read as empty text and false
     QString portEncoding; // as written; empty for UTF-8
     QString portCodeTable; // as written; empty for none
+    bool portCutPaper = false;
+    bool portOpenDrawer = false;
 
     // The selection, when both printerPort and useSerialPort are present.
     std::optional<PrinterInfo> complete() const

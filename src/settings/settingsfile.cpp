@@ -105,6 +105,8 @@ OutputSelection SettingsFile::outputSelection() const
                                    settingsText(settings.value(SettingsKeys::friendlyName)));
     selection.portEncoding = settingsText(settings.value(SettingsKeys::portEncoding));
     selection.portCodeTable = settingsText(settings.value(SettingsKeys::portCodeTable));
+    selection.portCutPaper = QVariant(settingsText(settings.value(SettingsKeys::portCutPaper))).toBool();
+    selection.portOpenDrawer = QVariant(settingsText(settings.value(SettingsKeys::portOpenDrawer))).toBool();
     return selection;
 }
 
@@ -124,6 +126,17 @@ bool SettingsFile::writePortEncoding(const QString &encoding, const QString &cod
     auto opened = openSettings(file);
     QSettings &settings = *opened;
     return writeKeys(settings, {{SettingsKeys::portEncoding, encoding}, {SettingsKeys::portCodeTable, codeTable}}, true);
+}
+
+bool SettingsFile::writePortActions(bool cutPaper, bool openDrawer) const
+{
+    auto opened = openSettings(file);
+    QSettings &settings = *opened;
+    // Written out either way: "false" here also overrides a preset that says "true".
+    return writeKeys(settings,
+                     {{SettingsKeys::portCutPaper, cutPaper ? QStringLiteral("true") : QStringLiteral("false")},
+                      {SettingsKeys::portOpenDrawer, openDrawer ? QStringLiteral("true") : QStringLiteral("false")}},
+                     false);
 }
 
 QString SettingsFile::checkForNewVersionUrl() const

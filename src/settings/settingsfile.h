@@ -32,6 +32,8 @@ public:
     bool writeOutputSelection(const PrinterInfo &selection) const;
     // Writes portEncoding and portCodeTable (an empty value removes the key).
     bool writePortEncoding(const QString &encoding, const QString &codeTable) const;
+    // Writes portCutPaper and portOpenDrawer.
+    bool writePortActions(bool cutPaper, bool openDrawer) const;
 
     // The update check address as configured; empty when not set.
     QString checkForNewVersionUrl() const;

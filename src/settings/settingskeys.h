@@ -19,6 +19,8 @@ inline constexpr QLatin1String printerPort{"printerPort"};
 inline constexpr QLatin1String friendlyName{"friendlyName"};
 inline constexpr QLatin1String portEncoding{"portEncoding"};   // empty: UTF-8
 inline constexpr QLatin1String portCodeTable{"portCodeTable"}; // ESC t n before the invoice; empty: none
+inline constexpr QLatin1String portCutPaper{"portCutPaper"};     // true: feed and cut (GS V) after each invoice
+inline constexpr QLatin1String portOpenDrawer{"portOpenDrawer"}; // true: a drawer pulse (ESC p) with each invoice
 inline constexpr QLatin1String checkForNewVersionUrl{"checkForNewVersionUrl"};
 inline constexpr QLatin1String version{"version"};
 
