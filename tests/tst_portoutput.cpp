@@ -61,6 +61,7 @@ private slots:
     void portVanishes();
     void networkPrinter();
     void backToBackAsUser();
+    void deviceOfAGroupAsUser();
     void deviceNotTakingData();
     void closingDuringALongWrite();
     void portNamesStayPorts_data();
@@ -504,6 +505,27 @@ void TestPortOutput::backToBackAsUser()
         QVERIFY2(writer.exitCode() == 0, said.constData());
         QCOMPARE(pty->read(), QStringLiteral("Račun 1\nRačun 2\nRačun 3\n").toUtf8());
     }
+}
+
+void TestPortOutput::deviceOfAGroupAsUser()
+{
+    // A USB printer node as udev makes it: root's, for the group lp.
+    QTemporaryDir bin;
+    const QString harness = bin.filePath(QStringLiteral("portwrite_harness"));
+    QVERIFY(QFile::copy(QStringLiteral(PORTWRITE_HARNESS), harness));
+    QVERIFY(::chmod(QFile::encodeName(bin.path()).constData(), 0755) == 0);
+    const QByteArray device = QFile::encodeName(pty->slavePath());
+    QVERIFY(::chown(device.constData(), 0, 7) == 0 && ::chmod(device.constData(), 0660) == 0);
+    QProcess writer;
+    writer.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                             QStringLiteral("--clear-groups"), harness, pty->slavePath(),
+                                             QStringLiteral("1")});
+    QVERIFY2(writer.waitForFinished(20000), "the write as nobody did not end within 20 s");
+    const QString said = QString::fromUtf8(writer.readAllStandardOutput() + writer.readAllStandardError());
+    QCOMPARE(writer.exitCode(), 1);
+    // what to do: the user and the device's group
+    QVERIFY2(said.contains(QStringLiteral("adduser nobody lp")), qPrintable(said));
+    QCOMPARE(pty->read(), QByteArray());
 }
 
 void TestPortOutput::deviceNotTakingData()

@@ -5,7 +5,9 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -44,6 +46,23 @@ QString systemError(int number)
     default:
         return QStringLiteral("sistemska greška %1").arg(number);
     }
+}
+
+// What the IT person does about a device the till's user may not open:
+// such devices belong to a group (lp for printers, dialout for serial lines).
+QString noPermission(const struct stat &device)
+{
+    const struct group *owners = ::getgrgid(device.st_gid);
+    const struct passwd *user = ::getpwuid(::geteuid());
+    const QString userName = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(::geteuid());
+    if (!owners || device.st_gid == 0)
+        return QStringLiteral("nema dopuštenja za uređaj: korisnik %1 ga ne smije otvoriti; neka mu IT podrška "
+                              "dopusti pristup (na primjer pravilom za udev)")
+            .arg(userName);
+    const QString group = QString::fromLocal8Bit(owners->gr_name);
+    return QStringLiteral("nema dopuštenja za uređaj: korisnik %1 nije u grupi %2; neka ga IT podrška doda "
+                          "(sudo adduser %1 %2) i neka se korisnik ponovno prijavi")
+        .arg(userName, group);
 }
 
 const QString notTaking = QStringLiteral("uređaj ne prima podatke");
@@ -188,7 +207,7 @@ std::unique_ptr<Device> open(const QString &path, const SerialLine &line, QStrin
     // Never created, never our controlling terminal, never blocking.
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = systemError(errno);
+        *error = errno == EACCES || errno == EPERM ? noPermission(info) : systemError(errno);
         return nullptr;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
