@@ -44,6 +44,7 @@ private slots:
     void printerStopsTakingJobs();
     void printerBackAfterCancel();
     void receiptReprintedOnPrinterKeepsLines();
+    void printedInvoiceStaysHome_data();
     void printedInvoiceStaysHome();
     void invoiceKeepsItsOutput();
 
@@ -354,18 +355,30 @@ void TestInvoicePrinting::receiptReprintedOnPrinterKeepsLines()
         QVERIFY2(printedLines.contains(line.simplified()), qPrintable(printed)); // each on a line of its own
 }
 
+void TestInvoicePrinting::printedInvoiceStaysHome_data()
+{
+    QTest::addColumn<int>("padding"); // bytes of comment in the invoice
+    QTest::newRow("given as HTML") << 0;
+    QTest::newRow("over 1.5 MB, given as a file") << 1600 * 1024;
+}
+
 void TestInvoicePrinting::printedInvoiceStaysHome()
 {
+    QFETCH(int, padding);
+    service.clearRequests();
+    images.clearRequests();
     // The invoice's own script and a foreign image would reach another host
     // while it prints; the service's logo is what it may load.
     service.content("/home-logo.png", "not really a png", "image/png");
+    service.content("/relative-logo.png", "not really a png", "image/png");
     images.content("/foreign.png", "not really a png", "image/png");
     QString html = invoiceHtml;
     html.replace(QStringLiteral("<h1>"),
-                 QStringLiteral("<img src='%1'><img src='%2'><script>new Image().src = '%3';</script>"
-                                "<iframe src='%3'></iframe><h1>")
+                 QStringLiteral("<img src='%1'><img src='/relative-logo.png'><img src='%2'>"
+                                "<script>new Image().src = '%3';</script>"
+                                "<iframe src='%3'></iframe><!--%4--><h1>")
                      .arg(service.url(QStringLiteral("/home-logo.png")), images.url(QStringLiteral("/foreign.png")),
-                          images.url(QStringLiteral("/beacon"))));
+                          images.url(QStringLiteral("/beacon")), QString(padding, QLatin1Char('x'))));
     QVERIFY(openWindow(invoicePage(QString(), html), "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=-1\n"));
     QVERIFY(waitForNewJobs(1));
     const QString printed = CupsScheduler::text(newJobs().first());
@@ -375,6 +388,7 @@ void TestInvoicePrinting::printedInvoiceStaysHome()
                  && !printed.contains(QLatin1String("protokol"), Qt::CaseInsensitive),
              qPrintable(printed));
     QCOMPARE(service.requestsTo("/home-logo.png").size(), 1);
+    QCOMPARE(service.requestsTo("/relative-logo.png").size(), 1); // the service's, as the page meant it
     QTest::qWait(300);
     QCOMPARE(images.requests().size(), 0);
 }

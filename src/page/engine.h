@@ -20,5 +20,6 @@ QString engineName();
 
 std::unique_ptr<ShellPage> createShellPage(const PageSetup &setup, QWidget *parent);
 
-// For printed invoices: only `setup.serviceOrigins` are reached.
+// For printed invoices: only `setup.serviceOrigins` are reached, and an
+// invoice's relative addresses are the first one's (the service's).
 std::unique_ptr<InvoiceRenderer> createInvoiceRenderer(const PageSetup &setup);

@@ -51,6 +51,7 @@ constexpr qsizetype largestInlineHtml = 1500 * 1024;
 
 WebEngineRenderer::WebEngineRenderer(const PageSetup &setup)
     : certificates(setup.trustedHostsFile, setup.trustedCertificates)
+    , base(setup.serviceOrigins.value(0).resolved(QUrl(QStringLiteral("/"))))
 {
     certificates.setFirstUseHost(setup.firstUseHost);
     profile = new QWebEngineProfile(this); // off the record, and apart from the page's
@@ -81,6 +82,9 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     // A frame refused shows nothing, not the engine's page about it.
     page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    // An invoice given as a file still shows the service's logo; the
+    // interceptor lets nothing else through.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     connect(page, &QWebEnginePage::certificateError, this,
             [this](const QWebEngineCertificateError &error) { answerCertificateError(certificates, error); });
     connect(page, &QWebEnginePage::loadFinished, this, &WebEngineRenderer::print);
@@ -93,11 +97,14 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     parseWait.setRemainingTime(qMax(waitMs, 0) + 5000);
     if (waitMs >= 0)
         wait.start(waitMs);
-    const QByteArray bytes = html.toUtf8();
-    if (bytes.size() <= largestInlineHtml) {
-        page->setHtml(html, QUrl());
+    // "/logo.png" is the service's logo.
+    if (html.toUtf8().size() <= largestInlineHtml) {
+        page->setHtml(html, base);
         return;
     }
+    // From a file, the document's own address is the file's: a base goes first.
+    const QByteArray bytes = QStringLiteral("<base href=\"%1\">").arg(base.toString(QUrl::FullyEncoded).toHtmlEscaped()).toUtf8()
+                             + html.toUtf8();
     htmlFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.html")));
     if (!htmlFile->open() || htmlFile->write(bytes) != bytes.size() || !htmlFile->flush()) {
         const QString problem = tr("račun se ne može pripremiti za ispis (%1)").arg(htmlFile->errorString());
@@ -123,9 +130,9 @@ void WebEngineRenderer::printWhenParsed()
     }
     page->runJavaScript(QStringLiteral("document.readyState + ' ' + location.protocol"),
                         QWebEngineScript::ApplicationWorld, [this](const QVariant &state) {
+                            // The blank page before it is not the invoice.
                             const QString said = state.toString();
-                            const bool invoice = said.endsWith(QLatin1String(" data:"))
-                                                 || (htmlFile && said.endsWith(QLatin1String(" file:")));
+                            const bool invoice = !said.endsWith(QLatin1String(" about:"));
                             if (invoice && !said.startsWith(QLatin1String("loading"))) {
                                 page->triggerAction(QWebEnginePage::Stop);
                                 print();

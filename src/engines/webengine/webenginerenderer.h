@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -35,6 +36,7 @@ private:
     void done(bool ok, const QString &problem);
 
     CertificateJudge certificates;
+    QUrl base; // the invoice's relative addresses are the service's
     QWebEngineProfile *profile = nullptr;
     OnlyOrigins *onlyService = nullptr;
     std::unique_ptr<QTemporaryFile> htmlFile; // an invoice too long to be given as HTML

@@ -10,6 +10,7 @@
 
 WebKitRenderer::WebKitRenderer(const PageSetup &setup)
     : network(new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this))
+    , base(setup.serviceOrigins.value(0).resolved(QUrl(QStringLiteral("/"))))
 {
     network->setFirstUseHost(setup.firstUseHost);
     network->setAllowedOrigins(setup.serviceOrigins); // a printed invoice reaches no one else
@@ -37,7 +38,8 @@ void WebKitRenderer::render(const QString &html, const QPageLayout &layout, cons
     });
     if (waitMs >= 0)
         wait.start(waitMs);
-    view->setHtml(html, QUrl());
+    // "/logo.png" is the service's logo.
+    view->setHtml(html, base);
 }
 
 void WebKitRenderer::print()

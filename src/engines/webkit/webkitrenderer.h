@@ -4,6 +4,7 @@
 #include "shellpage.h"
 
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -27,6 +28,7 @@ private:
     void print();
 
     TrustingNetworkManager *network = nullptr;
+    QUrl base; // the invoice's relative addresses are the service's
     std::unique_ptr<QWebView> view;
     QTimer wait;
     QPageLayout layout;
