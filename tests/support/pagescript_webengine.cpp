@@ -55,24 +55,30 @@ QWidget *inputWidget(ShellPage *page)
 int killRenderers()
 {
     // A renderer is a child the zygote forked (so it still reads as one),
-    // in this process's group.
-    const auto stat = [](const QString &pid) {
+    // below this process: tests running beside this one have their own.
+    const auto parentOf = [](const QString &pid) {
         QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!file.open(QIODevice::ReadOnly))
-            return QList<QByteArray>();
+            return QString();
         const QByteArray line = file.readAll();
-        return line.mid(line.lastIndexOf(')') + 2).split(' '); // state, parent, group, ...
+        return QString::fromLatin1(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1)); // state, parent, ...
     };
     const auto isZygote = [](const QString &pid) {
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
         return cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("--type=zygote");
     };
-    const QByteArray group = stat(QString::number(QCoreApplication::applicationPid())).value(2);
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    const auto isOurs = [&](QString pid) {
+        for (int depth = 0; depth < 4 && !pid.isEmpty() && pid != QLatin1String("1"); ++depth) {
+            pid = parentOf(pid);
+            if (pid == self)
+                return true;
+        }
+        return false;
+    };
     int killed = 0;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QList<QByteArray> fields = stat(pid);
-        if (pid.toInt() > 0 && fields.value(2) == group && isZygote(pid)
-            && isZygote(QString::fromLatin1(fields.value(1))))
+        if (pid.toInt() > 0 && isZygote(pid) && isZygote(parentOf(pid)) && isOurs(pid))
             killed += ::kill(pid.toInt(), SIGKILL) == 0;
     }
     return killed;
