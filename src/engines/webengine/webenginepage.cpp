@@ -74,7 +74,6 @@ private:
     Decide decide;
 };
 
-
 // What the channel shows the script of our own world: the two calls, for a
 // page of the service only.
 class ChannelBridge final : public QObject

@@ -8,6 +8,7 @@
 
 #include <QNetworkReply>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
@@ -65,7 +66,7 @@ NavigationCause causeOf(QWebPage::NavigationType type)
 }
 
 // A window the page opened: never shown; where it was to go is asked, and
-// it goes.
+// it goes. One that is never sent anywhere goes after a while.
 class WindowCatcher final : public QWebPage
 {
 public:
@@ -73,6 +74,7 @@ public:
         : QWebPage(parent)
         , opened(std::move(opened))
     {
+        QTimer::singleShot(5000, this, &QObject::deleteLater);
     }
 
 protected:
@@ -108,11 +110,19 @@ protected:
     {
         return decide(frame, request, type);
     }
-    QWebPage *createWindow(WebWindowType) override { return new WindowCatcher(windowOpened, this); }
+    QWebPage *createWindow(WebWindowType) override
+    {
+        // One at a time: a page opening windows in a loop gets no more.
+        if (pending)
+            return nullptr;
+        pending = new WindowCatcher(windowOpened, this);
+        return pending;
+    }
 
 private:
     Decide decide;
     std::function<void(const QUrl &)> windowOpened;
+    QPointer<WindowCatcher> pending;
 };
 
 QString elementValue(QWebFrame *frame, const char *id)
