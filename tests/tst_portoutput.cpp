@@ -430,7 +430,12 @@ public:
         connect(&server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = server.nextPendingConnection()) {
                 auto buffer = std::make_shared<QByteArray>();
-                connect(socket, &QTcpSocket::readyRead, socket, [socket, buffer] { *buffer += socket->readAll(); });
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                    *buffer += socket->readAll();
+                    // ESC/POS real-time status, answered the moment it is asked
+                    if (!status.isEmpty() && buffer->endsWith(SerialPort::statusRequest))
+                        socket->write(status);
+                });
                 connect(socket, &QTcpSocket::disconnected, this, [this, socket, buffer] {
                     *buffer += socket->readAll();
                     received.append(*buffer);
@@ -444,6 +449,7 @@ public:
     QString name() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
 
     QTcpServer server;
+    QByteArray status;          // the answer to DLE EOT 2 and 4; empty: none
     QList<QByteArray> received; // one per connection
 };
 
@@ -451,38 +457,52 @@ public:
 
 void TestPortOutput::networkPrinter()
 {
-    NetworkPrinter printer;
+    NetworkPrinter printer; // says nothing of its status at first
     QVERIFY(printer.listen());
     const QString name = printer.name();
     const quint16 port = printer.server.serverPort();
     QVERIFY(openWindow(invoicePage(QStringLiteral("Račun N1\n"), QString()),
                        "[General]\nuseSerialPort=true\nportEncoding=CP852\nportCutPaper=true\nportOpenDrawer=true\n"
                        "printerPort=" + name.toLatin1() + "\n"));
-    // the drawer opens as the receipt starts; the paper is cut after it
-    const auto sent = [](const char *text) { return drawerPulse + QByteArray(text) + feedAndCut; };
+    // asked for its status; the drawer opens as the receipt starts, and the
+    // paper is cut after it
+    const auto sent = [](const char *text) {
+        return SerialPort::statusRequest + drawerPulse + QByteArray(text) + feedAndCut;
+    };
     QTRY_COMPARE_WITH_TIMEOUT(printer.received, QList<QByteArray>{sent("Ra\x9f" "un N1\n")}, 10000);
     QCOMPARE(failure(), QString());
 
-    // The printer is switched off: the next invoice fails, saying where.
-    printer.close();
+    // Out of paper, as it says (off line for the paper's end, the roll's
+    // sensor at its end): the next invoice waits, and says why.
+    printer.status = QByteArray("\x32\x72", 2);
     service.html("/accounts/login", invoicePage(QStringLiteral("Račun N2\n"), QString()));
     QSignalSpy loads(webPage(), &ShellPage::loadFinished);
     webPage()->reload();
     QVERIFY(waitForLoads(window.get(), loads));
+    QTRY_VERIFY2_WITH_TIMEOUT(failure().contains(QStringLiteral("nema papira")), qPrintable(failure()), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(printer.received.size(), 2, 10000);
+    QCOMPARE(printer.received.at(1), SerialPort::statusRequest); // asked, and nothing printed
+
+    // Switched off: the next one fails too, saying where.
+    printer.close();
+    service.html("/accounts/login", invoicePage(QStringLiteral("Račun N3\n"), QString()));
+    webPage()->reload();
+    QVERIFY(waitForLoads(window.get(), loads, 2));
     QTRY_VERIFY2_WITH_TIMEOUT(failure().contains(name), qPrintable(failure()), 10000);
 
-    // Back on: "Ponovi ispis" prints it once.
+    // Back on with paper: "Ponovi ispis" prints each once.
+    printer.status = QByteArray("\x12\x12", 2);
     QVERIFY(printer.listen(port));
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
     QVERIFY(waitForOutput(window.get()));
-    QTRY_COMPARE_WITH_TIMEOUT(printer.received.size(), 2, 10000);
-    QCOMPARE(printer.received.at(1), sent("Ra\x9f" "un N2\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(printer.received.size(), 4, 10000);
+    QCOMPARE(printer.received.mid(2), (QList<QByteArray>{sent("Ra\x9f" "un N2\n"), sent("Ra\x9f" "un N3\n")}));
     QCOMPARE(failure(), QString());
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);
     QVERIFY(journal.open());
     QCOMPARE(journal.latest(1).value(0).target, name);
-    QTest::qWait(300); // and no third copy comes
-    QCOMPARE(printer.received.size(), 2);
+    QTest::qWait(300); // and no more copies come
+    QCOMPARE(printer.received.size(), 4);
 }
 
 void TestPortOutput::backToBackAsUser()

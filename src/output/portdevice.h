@@ -34,6 +34,13 @@ public:
                        QString *error) = 0;
     // Drops what the device has not taken yet.
     virtual void discard() = 0;
+    // Sends `request` and returns the `answerBytes` bytes the device answers
+    // within `waitMs`; empty when it does not answer (or cannot be asked).
+    virtual QByteArray ask(const QByteArray &request, int answerBytes, int waitMs)
+    {
+        Q_UNUSED(request) Q_UNUSED(answerBytes) Q_UNUSED(waitMs)
+        return QByteArray();
+    }
 };
 
 // Opens the device at `path` once, read-write and for this process alone; a

@@ -82,6 +82,21 @@ public:
 
     void discard() override { socket.abort(); }
 
+    QByteArray ask(const QByteArray &request, int answerBytes, int waitMs) override
+    {
+        if (socket.write(request) != request.size())
+            return QByteArray();
+        const QDeadlineTimer deadline(waitMs);
+        QByteArray answer;
+        while (answer.size() < answerBytes && !deadline.hasExpired()) {
+            if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(int(deadline.remainingTime())))
+                answer += socket.read(answerBytes - answer.size());
+            if (socket.state() != QAbstractSocket::ConnectedState)
+                break;
+        }
+        return answer.size() == answerBytes ? answer : QByteArray();
+    }
+
 private:
     NetworkPrinterAddress address;
     QTcpSocket socket;

@@ -27,6 +27,14 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
 
     if (!port.deviceReady())
         qDebug("nije upaljeno");
+    // A printer that says it cannot print now fails the invoice, which waits
+    // for "Ponovi ispis"; one that says nothing is written to.
+    const QString problem = port.printerProblem();
+    if (!problem.isEmpty()) {
+        port.close();
+        return OutputResult::failed(OutputResult::Device,
+                                    QStringLiteral("pisač %1 ne može ispisati: %2").arg(port.portName(), problem));
+    }
 
     // The drawer opens as the receipt starts; the cut comes after its last line.
     const QByteArray sent = (format.openDrawer ? drawerPulse : QByteArray()) + bytes.bytes

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+const QByteArray SerialPort::statusRequest("\x10\x04\x02\x10\x04\x04", 6);
+
 SerialPort::SerialPort(const QString &name, const SerialLine &line)
     : name(name)
     , settings(line)
@@ -67,6 +69,25 @@ bool SerialPort::write(const QByteArray &bytes, const std::atomic<bool> *stop)
         return true;
     device->discard(); // so that closing does not wait for it either
     return false;
+}
+
+QString SerialPort::printerProblem(int waitMs)
+{
+    if (!device || !networkPrinterAddress(name))
+        return QString();
+    // DLE EOT 2 (why off line) and DLE EOT 4 (the roll's sensor): one byte
+    // each, whose fixed bits say it is such an answer.
+    const QByteArray answer = device->ask(statusRequest, 2, waitMs);
+    const auto isStatus = [](char byte) { return (uchar(byte) & 0x93) == 0x12; };
+    if (answer.size() != 2 || !isStatus(answer.at(0)) || !isStatus(answer.at(1)))
+        return QString();
+    const uchar offline = uchar(answer.at(0));
+    const uchar roll = uchar(answer.at(1));
+    if (offline & 0x04)
+        return QStringLiteral("poklopac pisača je otvoren");
+    if ((offline & 0x20) || (roll & 0x60) == 0x60)
+        return QStringLiteral("u pisaču nema papira");
+    return QString();
 }
 
 void SerialPort::close()

@@ -43,8 +43,16 @@ public:
     bool write(const QByteArray &bytes, const std::atomic<bool> *stop = nullptr);
     void close();
 
+    // Why the printer would not print now, as it says in answer to ESC/POS
+    // real-time status (DLE EOT): no paper, or its cover open. Empty when
+    // it is ready, or does not answer within `waitMs` (a printer that cannot
+    // say is written to as it is). Asked of network printers.
+    QString printerProblem(int waitMs = 500);
+
     // The longest `write` waits for so many bytes.
     static int writeDeadlineMs(qint64 bytes);
+    // What `printerProblem` sends.
+    static const QByteArray statusRequest;
     // How long a network printer has to take the connection.
     static constexpr int networkConnectMs = 5000;
 
