@@ -47,6 +47,8 @@ private slots:
     void printedInvoiceStaysHome_data();
     void printedInvoiceStaysHome();
     void invoiceKeepsItsOutput();
+    void receiptRollPaper_data();
+    void receiptRollPaper();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -436,6 +438,42 @@ void TestInvoicePrinting::invoiceKeepsItsOutput()
     const JournalEntry entry = journal.latest(1).first();
     QCOMPARE(entry.mode, QLatin1String(JournalEntry::printerMode));
     QCOMPARE(entry.target, QStringLiteral("Ured"));
+}
+
+void TestInvoicePrinting::receiptRollPaper_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::newRow("a short receipt") << 3;
+    QTest::newRow("a long receipt") << 150;
+}
+
+void TestInvoicePrinting::receiptRollPaper()
+{
+    // A queue whose driver knows only an 80 mm roll (80 x 297 mm, 4 mm it
+    // cannot reach on either side).
+    QFETCH(int, lines);
+    QVERIFY(cups.command(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("Rola"), QStringLiteral("-E"),
+                                                     QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
+                                                     QStringLiteral("-P"), QStringLiteral(ROLL80_PPD)}));
+    const auto removed = qScopeGuard([this] { cups.removePrinter(QStringLiteral("Rola")); });
+    QString html = QStringLiteral("<html><body style='font-size:12px'>");
+    for (int i = 1; i <= lines; ++i)
+        html += QStringLiteral("<div>Stavka %1 kraj</div>").arg(i);
+    html += QStringLiteral("</body></html>");
+    QVERIFY(openWindow(invoicePage(QString(), html), "[General]\nuseSerialPort=false\nprinterPort=Rola\n"));
+    QVERIFY(waitForNewJobs(1));
+
+    const CupsScheduler::Job job = newJobs().first();
+    int pages = 0;
+    const QSizeF size = CupsScheduler::pageSize(job, &pages);
+    QVERIFY2(qAbs(size.width() - 226.8) < 1 && qAbs(size.height() - 841.9) < 1,
+             qPrintable(QStringLiteral("%1 x %2 pt").arg(size.width()).arg(size.height())));
+    QVERIFY(CupsScheduler::leftmostText(job) >= 11.3 - 0.5); // inside what the printer reaches
+    QCOMPARE(pages > 1, lines > 100);
+    // every line whole, on one page or the next
+    const QString printed = CupsScheduler::text(job);
+    for (int i = 1; i <= lines; ++i)
+        QVERIFY2(printed.contains(QStringLiteral("Stavka %1 kraj").arg(i)), qPrintable(QString::number(i)));
 }
 
 QTEST_MAIN(TestInvoicePrinting)

@@ -42,6 +42,19 @@ PrinterList installedPrinters(int timeoutMs = printSystemTimeoutMs);
 // cannot be asked; ok when it would, or when this platform cannot tell.
 OutputResult printerProblem(const QString &printerName, int timeoutMs = printSystemTimeoutMs);
 
+// The paper a printer's queue prints on unless told otherwise: its driver's
+// default page size and imageable area (a receipt roll is 80 mm wide).
+struct PaperSize
+{
+    bool known = false; // false: the print system did not say; A4 it is
+    double widthMm = 0;
+    double heightMm = 0;
+    double leftMm = 0, topMm = 0, rightMm = 0, bottomMm = 0; // what the printer cannot reach
+};
+
+// The queue's default paper, asked directly.
+PaperSize defaultPaper(const QString &printerName, int timeoutMs = printSystemTimeoutMs);
+
 struct PrintJob
 {
     qint64 id = 0;   // the print system's job id; 0 when it was refused

@@ -123,6 +123,43 @@ OutputResult printerProblem(const QString &printerName, int timeoutMs)
     return result;
 }
 
+PaperSize defaultPaper(const QString &printerName, int timeoutMs)
+{
+    PaperSize paper;
+    Connection connection(timeoutMs);
+    if (!connection.http)
+        return paper;
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     printerName.toUtf8().constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char *const wanted[] = {"media-col-default"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, wanted);
+    ipp_t *response = cupsDoRequest(connection.http, request, "/"); // frees the request
+    // Sizes and margins come in hundredths of a millimetre.
+    ipp_attribute_t *media = response ? ippFindAttribute(response, "media-col-default", IPP_TAG_BEGIN_COLLECTION)
+                                      : nullptr;
+    ipp_t *collection = media ? ippGetCollection(media, 0) : nullptr;
+    ipp_attribute_t *size = collection ? ippFindAttribute(collection, "media-size", IPP_TAG_BEGIN_COLLECTION) : nullptr;
+    ipp_t *dimensions = size ? ippGetCollection(size, 0) : nullptr;
+    const auto number = [](ipp_t *in, const char *name) {
+        ipp_attribute_t *value = in ? ippFindAttribute(in, name, IPP_TAG_INTEGER) : nullptr;
+        return value ? ippGetInteger(value, 0) / 100.0 : -1.0;
+    };
+    paper.widthMm = number(dimensions, "x-dimension");
+    paper.heightMm = number(dimensions, "y-dimension");
+    paper.leftMm = qMax(0.0, number(collection, "media-left-margin"));
+    paper.topMm = qMax(0.0, number(collection, "media-top-margin"));
+    paper.rightMm = qMax(0.0, number(collection, "media-right-margin"));
+    paper.bottomMm = qMax(0.0, number(collection, "media-bottom-margin"));
+    // Only a page something can be printed on.
+    paper.known = paper.widthMm > 0 && paper.heightMm > 0 && paper.leftMm + paper.rightMm < paper.widthMm
+                  && paper.topMm + paper.bottomMm < paper.heightMm;
+    ippDelete(response);
+    return paper;
+}
+
 PrintJob submitDocument(const QString &printerName, const QString &pdfPath, const QString &title, int timeoutMs)
 {
     PrintJob job;

@@ -16,6 +16,11 @@ OutputResult printerProblem(const QString &, int)
     return OutputResult::ok();
 }
 
+PaperSize defaultPaper(const QString &, int)
+{
+    return PaperSize(); // Qt's printer takes the driver's default paper itself
+}
+
 PrintJob submitDocument(const QString &, const QString &, const QString &, int)
 {
     return {0, QStringLiteral("ovaj sustav ne prima dokumente izravno"), OutputResult::PrintSystem};

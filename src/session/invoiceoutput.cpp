@@ -297,11 +297,20 @@ void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterLi
                                    : result);
             });
     } else {
-        printHtml(printerName);
+        // The queue's own paper (a receipt roll is no A4), asked off the GUI
+        // thread; without an answer, Qt's default it is.
+        runLaterWithin<PaperSize, InvoiceOutput>(
+            [printerName] { return defaultPaper(printerName); }, printSystemWaitMs, PaperSize(), this,
+            [this, printerName](const PaperSize &paper) {
+                if (*stopOutput)
+                    finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+                else
+                    printHtml(printerName, paper);
+            });
     }
 }
 
-void InvoiceOutput::printHtml(const QString &printerName)
+void InvoiceOutput::printHtml(const QString &printerName, const PaperSize &paper)
 {
     // The printer the settings name prints without margins; the default
     // one, as it comes.
@@ -316,6 +325,11 @@ void InvoiceOutput::printHtml(const QString &printerName)
     QPageLayout layout = printer->pageLayout();
     if (printer->fullPage())
         layout.setMode(QPageLayout::FullPageMode);
+    if (paper.known) {
+        // The page the queue prints on, and only where the printer reaches.
+        layout = QPageLayout(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter), QPageLayout::Portrait,
+                             QMarginsF(paper.leftMm, paper.topMm, paper.rightMm, paper.bottomMm), QPageLayout::Millimeter);
+    }
     pdf = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
     if (!pdf->open()) {
         finish(OutputResult::failed(OutputResult::Local,

@@ -108,7 +108,7 @@ private:
     void output(const Invoice &invoice);
     void start(const Invoice &invoice);
     void begin(const Invoice &invoice, bool portMode, const PrinterList &printers);
-    void printHtml(const QString &printerName);
+    void printHtml(const QString &printerName, const PaperSize &paper);
     void on_rendered(bool ok, const QString &problem);
     void dropRenderer();
     void finish(const OutputResult &result);

@@ -227,3 +227,20 @@ double CupsScheduler::leftmostText(const Job &job)
     }
     return leftmost;
 }
+
+QSizeF CupsScheduler::pageSize(const Job &job, int *pages)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {job.documentPath});
+    if (!process.waitForFinished(5000)) {
+        qWarning("pdfinfo did not finish within 5 s on %s", qPrintable(job.documentPath));
+        return QSizeF();
+    }
+    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts"));
+    static const QRegularExpression count(QStringLiteral("Pages:\\s+([0-9]+)"));
+    if (pages)
+        *pages = count.match(info).captured(1).toInt();
+    const QRegularExpressionMatch match = size.match(info);
+    return match.hasMatch() ? QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble()) : QSizeF();
+}

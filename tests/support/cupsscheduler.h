@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QProcess>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -45,6 +46,9 @@ public:
     static QString text(const Job &job, bool layout = false);
     // How far from the page's left edge the printed text starts, in points.
     static double leftmostText(const Job &job);
+    // The first page's size in points and the number of pages, by pdfinfo;
+    // empty and 0 when it cannot be read.
+    static QSizeF pageSize(const Job &job, int *pages = nullptr);
 
 private:
     bool launch();
