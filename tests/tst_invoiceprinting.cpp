@@ -456,7 +456,9 @@ void TestInvoicePrinting::receiptRollPaper()
                                                      QStringLiteral("-v"), QStringLiteral("file:///dev/null"),
                                                      QStringLiteral("-P"), QStringLiteral(ROLL80_PPD)}));
     const auto removed = qScopeGuard([this] { cups.removePrinter(QStringLiteral("Rola")); });
-    QString html = QStringLiteral("<html><body style='font-size:12px'>");
+    // one inch from the printable area's left edge on paper, on either engine
+    QString html = QStringLiteral("<html><body style='font-size:12px'>"
+                                  "<div style='margin-left:88px; font-size:24px'>MJERA</div>");
     for (int i = 1; i <= lines; ++i)
         html += QStringLiteral("<div>Stavka %1 kraj</div>").arg(i);
     html += QStringLiteral("</body></html>");
@@ -469,6 +471,8 @@ void TestInvoicePrinting::receiptRollPaper()
     QVERIFY2(qAbs(size.width() - 226.8) < 1 && qAbs(size.height() - 841.9) < 1,
              qPrintable(QStringLiteral("%1 x %2 pt").arg(size.width()).arg(size.height())));
     QVERIFY(CupsScheduler::leftmostText(job) >= 11.3 - 0.5); // inside what the printer reaches
+    const double inch = CupsScheduler::textLeft(job, QStringLiteral("MJERA")) - 11.34;
+    QVERIFY2(qAbs(inch - 72) < 2, qPrintable(QStringLiteral("%1 pt").arg(inch)));
     QCOMPARE(pages > 1, lines > 100);
     // every line whole, on one page or the next
     const QString printed = CupsScheduler::text(job);

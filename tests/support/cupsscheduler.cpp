@@ -209,23 +209,46 @@ QString CupsScheduler::text(const Job &job, bool layout)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-double CupsScheduler::leftmostText(const Job &job)
+namespace {
+
+// Each printed word's left edge, by pdftotext.
+QList<std::pair<QString, double>> wordsOf(const CupsScheduler::Job &job)
 {
     QProcess process;
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), job.documentPath, QStringLiteral("-")});
     if (!process.waitForFinished(5000)) {
         qWarning("pdftotext -bbox did not finish within 5 s on %s", qPrintable(job.documentPath));
-        return -1;
+        return {};
     }
-    static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\""));
-    double leftmost = -1;
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    QList<std::pair<QString, double>> words;
     auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
     while (it.hasNext()) {
-        const double x = it.next().captured(1).toDouble();
-        if (leftmost < 0 || x < leftmost)
-            leftmost = x;
+        const QRegularExpressionMatch match = it.next();
+        words.append({match.captured(2), match.captured(1).toDouble()});
+    }
+    return words;
+}
+
+} // namespace
+
+double CupsScheduler::leftmostText(const Job &job)
+{
+    double leftmost = -1;
+    for (const auto &word : wordsOf(job)) {
+        if (leftmost < 0 || word.second < leftmost)
+            leftmost = word.second;
     }
     return leftmost;
+}
+
+double CupsScheduler::textLeft(const Job &job, const QString &text)
+{
+    for (const auto &word : wordsOf(job)) {
+        if (word.first == text)
+            return word.second;
+    }
+    return -1;
 }
 
 QSizeF CupsScheduler::pageSize(const Job &job, int *pages)

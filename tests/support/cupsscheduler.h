@@ -44,8 +44,10 @@ public:
     // The text of a kept job file, by pdftotext; with `layout`, laid out as
     // on the page (lines and columns kept).
     static QString text(const Job &job, bool layout = false);
-    // How far from the page's left edge the printed text starts, in points.
+    // How far from the page's left edge the printed text starts, in points;
+    // or where `word` starts.
     static double leftmostText(const Job &job);
+    static double textLeft(const Job &job, const QString &word);
     // The first page's size in points and the number of pages, by pdfinfo;
     // empty and 0 when it cannot be read.
     static QSizeF pageSize(const Job &job, int *pages = nullptr);

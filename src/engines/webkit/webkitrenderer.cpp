@@ -38,8 +38,11 @@ void WebKitRenderer::render(const QString &html, const QPageLayout &layout, cons
     });
     if (waitMs >= 0)
         wait.start(waitMs);
-    // "/logo.png" is the service's logo.
-    view->setHtml(html, base);
+    // "/logo.png" is the service's logo. WebKit lays a printed page out 1.25
+    // times as wide as the paper and shrinks it to fit (its minimum shrink
+    // factor, as older browsers did): the document zoomed by as much, one
+    // CSS pixel is 1/96 inch on paper, as on QtWebEngine and in browsers.
+    view->setHtml(QStringLiteral("<style>html { zoom: 1.25 }</style>") + html, base);
 }
 
 void WebKitRenderer::print()
