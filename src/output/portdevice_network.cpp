@@ -42,7 +42,7 @@ public:
         if (socket.waitForConnected(timeoutMs))
             return true;
         *error = socket.error() == QAbstractSocket::UnknownSocketError || socket.state() != QAbstractSocket::UnconnectedState
-                     ? QStringLiteral("pisač se ne javlja %1 s").arg(timeoutMs / 1000.0)
+                     ? QStringLiteral("pisač se ne javlja ni nakon %1 s").arg(timeoutMs / 1000.0)
                      : socketProblem(socket);
         socket.abort();
         return false;
@@ -67,7 +67,8 @@ public:
                 *error = QStringLiteral("pisač ne prima podatke");
                 return false;
             }
-            socket.waitForBytesWritten(int(std::min<qint64>(stepMs, deadline.remainingTime())));
+            socket.waitForBytesWritten(deadline.isForever() ? stepMs
+                                                            : int(std::min<qint64>(stepMs, deadline.remainingTime())));
             if (socket.state() != QAbstractSocket::ConnectedState) {
                 *error = socketProblem(socket);
                 return false;
