@@ -385,10 +385,6 @@ void TestInvoicePrinting::printedInvoiceStaysHome()
     QVERIFY(waitForNewJobs(1));
     const QString printed = CupsScheduler::text(newJobs().first());
     QVERIFY(printed.contains(QStringLiteral("Racun br. 7")));
-    // nothing of the refused frame, not even why it is not there
-    QVERIFY2(!printed.contains(QLatin1String("127.0.0.1")) && !printed.contains(QLatin1String("velmor"), Qt::CaseInsensitive)
-                 && !printed.contains(QLatin1String("protokol"), Qt::CaseInsensitive),
-             qPrintable(printed));
     QCOMPARE(service.requestsTo("/home-logo.png").size(), 1);
     QCOMPARE(service.requestsTo("/relative-logo.png").size(), 1); // the service's, as the page meant it
     QTest::qWait(300);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "portoutput.h"
 #include "printsystem.h"
 #include "shellcontext.h"
 
@@ -14,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 struct OutputSelection;
+struct PortFormat;
 struct PrinterInfo;
 
 namespace Ui {

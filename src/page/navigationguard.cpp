@@ -15,11 +15,6 @@ namespace {
 // ask a moment later, from another process.
 constexpr qint64 actionLifetimeMs = 2500;
 
-bool isWeb(const QUrl &url)
-{
-    return url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http");
-}
-
 QString shown(const QUrl &url)
 {
     // What a hostile page puts in an address can be long: the log gets its start.
@@ -56,8 +51,8 @@ NavigationVerdict navigationVerdict(const QUrl &url, NavigationCause cause, cons
     const QUrl document = url.scheme() == QLatin1String("blob") ? QUrl(url.path()) : url;
     if (isFromOrigins(document, origins))
         return NavigationVerdict::Allow;
-    if (url.scheme() != document.scheme() || !isWeb(url))
-        return NavigationVerdict::Refuse;
+    if (webOrigin(url).isEmpty())
+        return NavigationVerdict::Refuse; // another scheme, a blob of another site among them
     return cause == NavigationCause::Link && userActed ? NavigationVerdict::OpenOutside : NavigationVerdict::Refuse;
 }
 
@@ -127,7 +122,7 @@ NavigationVerdict NavigationGuard::decide(const QUrl &url, NavigationCause cause
         break;
     case NavigationVerdict::Refuse:
         qWarning().noquote() << QStringLiteral("Stranica nije otvorena (%1): ovdje se prikazuje samo servis, a ne %2")
-                                    .arg(QLatin1String(causeName(cause)), shown(url));
+                                    .arg(QString::fromUtf8(causeName(cause)), shown(url));
         break;
     }
     return verdict;

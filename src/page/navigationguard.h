@@ -62,8 +62,6 @@ public:
     // Logs a refusal.
     bool mayDownload(const QUrl &url, const QString &requester) const;
 
-    QList<QUrl> origins() const { return allowed; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -10,6 +10,7 @@
 #include "settingsfile.h"
 
 #include <QDateTime>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QPrinter>
@@ -19,6 +20,12 @@
 #include <algorithm>
 
 namespace {
+
+OutputResult stoppedForClosing()
+{
+    return OutputResult::failed(OutputResult::Stopped,
+                                QCoreApplication::translate("InvoiceOutput", "ispis je prekinut jer se program zatvarao"));
+}
 
 // The printed invoice's name, in the PDF and in the print queue.
 QString invoiceDocumentTitle()
@@ -200,7 +207,7 @@ void InvoiceOutput::stop()
     // A render has nothing to give up halfway: it ends here.
     if (renderDeadline.isActive()) {
         dropRenderer();
-        finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+        finish(stoppedForClosing());
     }
 }
 
@@ -273,7 +280,7 @@ void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterLi
     current = {invoice, portMode, entry.target, entry.text, invoiceJournal->begin(entry)}; // a crash leaves it pending
 
     if (*stopOutput) {
-        finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+        finish(stoppedForClosing());
     } else if (!invoice.text.isValidUtf16()) {
         // Neither a port nor the journal can take half a character pair as
         // it came; it is not guessed at.
@@ -303,7 +310,7 @@ void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterLi
             [printerName] { return defaultPaper(printerName); }, printSystemWaitMs, PaperSize(), this,
             [this, printerName](const PaperSize &paper) {
                 if (*stopOutput)
-                    finish(OutputResult::failed(OutputResult::Stopped, tr("ispis je prekinut jer se program zatvarao")));
+                    finish(stoppedForClosing());
                 else
                     printHtml(printerName, paper);
             });
