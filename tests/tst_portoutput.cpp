@@ -60,6 +60,7 @@ private slots:
     void settingsDialogRebuildsOutput();
     void portVanishes();
     void networkPrinter();
+    void serialPrinterSaysWhy();
     void backToBackAsUser();
     void deviceOfAGroupAsUser();
     void deviceNotTakingData();
@@ -151,7 +152,8 @@ void TestPortOutput::writesInvoiceBytes()
 
     QVERIFY(openWindow(invoicePage(invoice, QStringLiteral("<p>html</p>")),
                        "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
-    QCOMPARE(pty->read(), bytes);
+    // asked for its status, which this line never answers, and then printed
+    QCOMPARE(pty->readRaw(), SerialPort::statusRequest + bytes);
     QCOMPARE(marker(), QStringLiteral("true"));
 
     // the bytes went out at 9600 baud, two stop bits, no hardware flow control
@@ -503,6 +505,23 @@ void TestPortOutput::networkPrinter()
     QCOMPARE(journal.latest(1).value(0).target, name);
     QTest::qWait(300); // and no more copies come
     QCOMPARE(printer.received.size(), 4);
+}
+
+void TestPortOutput::serialPrinterSaysWhy()
+{
+    // A serial ESC/POS printer with its cover open: the invoice waits, and says why.
+    pty->answerStatus('\x16', '\x12');
+    QVERIFY(openWindow(invoicePage(QStringLiteral("Račun S1\n"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QTRY_VERIFY2_WITH_TIMEOUT(failure().contains(QStringLiteral("poklopac")), qPrintable(failure()), 10000);
+    QCOMPARE(pty->readRaw(), SerialPort::statusRequest); // asked, and nothing printed
+
+    // Closed: "Ponovi ispis" prints it once.
+    pty->answerStatus('\x12', '\x12');
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRetryPrint")), Qt::LeftButton);
+    QVERIFY(waitForOutput(window.get()));
+    QCOMPARE(pty->read(), QStringLiteral("Račun S1\n").toUtf8());
+    QCOMPARE(failure(), QString());
 }
 
 void TestPortOutput::backToBackAsUser()

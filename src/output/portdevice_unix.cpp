@@ -183,6 +183,36 @@ public:
             ::tcflush(fd, TCOFLUSH);
     }
 
+    // Only a serial line talks back; a parallel or USB node may block a read
+    // or answer with anything.
+    QByteArray ask(const QByteArray &request, int answerBytes, int waitMs) override
+    {
+        if (!terminal)
+            return QByteArray();
+        ::tcflush(fd, TCIFLUSH); // what came before is no answer to this
+        const QDeadlineTimer deadline(waitMs);
+        static const std::atomic<bool> never{false};
+        QString ignored;
+        if (!write(request, deadline, never, &ignored))
+            return QByteArray();
+        QByteArray answer;
+        while (answer.size() < answerBytes && !deadline.hasExpired()) {
+            pollfd waiting{fd, POLLIN, 0};
+            const int ready = ::poll(&waiting, 1, int(qMax<qint64>(1, deadline.remainingTime())));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0 || !(waiting.revents & POLLIN))
+                break;
+            char buffer[16];
+            const ssize_t n = ::read(fd, buffer, size_t(qMin<int>(int(sizeof buffer), answerBytes - answer.size())));
+            if (n > 0)
+                answer.append(buffer, int(n));
+            else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+                break;
+        }
+        return answer.size() == answerBytes ? answer : QByteArray();
+    }
+
 private:
     int fd;
     bool terminal;

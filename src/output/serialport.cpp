@@ -71,10 +71,13 @@ bool SerialPort::write(const QByteArray &bytes, const std::atomic<bool> *stop)
     return false;
 }
 
-QString SerialPort::printerProblem(int waitMs)
+QString SerialPort::printerProblem()
 {
-    if (!device || !networkPrinterAddress(name))
+    if (!device)
         return QString();
+    // A line that never answers costs every receipt this wait: short where
+    // the answer takes a few milliseconds on the wire.
+    const int waitMs = networkPrinterAddress(name) ? networkStatusWaitMs : lineStatusWaitMs;
     // DLE EOT 2 (why off line) and DLE EOT 4 (the roll's sensor): one byte
     // each, whose fixed bits say it is such an answer.
     const QByteArray answer = device->ask(statusRequest, 2, waitMs);

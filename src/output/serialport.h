@@ -45,9 +45,10 @@ public:
 
     // Why the printer would not print now, as it says in answer to ESC/POS
     // real-time status (DLE EOT): no paper, or its cover open. Empty when
-    // it is ready, or does not answer within `waitMs` (a printer that cannot
-    // say is written to as it is). Asked of network printers.
-    QString printerProblem(int waitMs = 500);
+    // it is ready, or does not answer in time (a printer that cannot say is
+    // written to as it is). Asked of network printers and serial lines; a
+    // parallel or USB device node is not asked.
+    QString printerProblem();
 
     // The longest `write` waits for so many bytes.
     static int writeDeadlineMs(qint64 bytes);
@@ -55,6 +56,9 @@ public:
     static const QByteArray statusRequest;
     // How long a network printer has to take the connection.
     static constexpr int networkConnectMs = 5000;
+    // How long a printer has to answer its status.
+    static constexpr int networkStatusWaitMs = 500;
+    static constexpr int lineStatusWaitMs = 300;
 
     // Why the last open or write failed.
     QString errorString() const { return error; }
