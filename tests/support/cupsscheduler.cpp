@@ -77,8 +77,10 @@ bool CupsScheduler::launch()
 {
     const QString root = dir.path();
     daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    daemon.start(QStringLiteral("cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
-                                           QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
+    // It goes with the test even when the test dies.
+    daemon.start(QStringLiteral("setpriv"), {QStringLiteral("--pdeathsig"), QStringLiteral("KILL"), QStringLiteral("cupsd"),
+                                             QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
+                                             QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
     if (!daemon.waitForStarted(5000)) {
         qWarning("cupsd did not start: %s", qPrintable(daemon.errorString()));
         return false;
