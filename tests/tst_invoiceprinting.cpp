@@ -8,6 +8,9 @@
 #include "testserver.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QProcess>
 #include <QLabel>
 #include <QTimer>
 #include <QPrinterInfo>
@@ -49,6 +52,7 @@ private slots:
     void invoiceKeepsItsOutput();
     void receiptRollPaper_data();
     void receiptRollPaper();
+    void logoFetchedOnce();
 
 private:
     bool openWindow(const QByteArray &page, const QByteArray &settings);
@@ -475,6 +479,44 @@ void TestInvoicePrinting::receiptRollPaper()
     const QString printed = CupsScheduler::text(job);
     for (int i = 1; i <= lines; ++i)
         QVERIFY2(printed.count(QStringLiteral("Stavka %1 kraj").arg(i)) == 1, qPrintable(QString::number(i)));
+}
+
+void TestInvoicePrinting::logoFetchedOnce()
+{
+    // Every receipt has the service's logo; it says nothing of caching.
+    service.clearRequests();
+    QImage logo(40, 40, QImage::Format_RGB32);
+    logo.fill(Qt::black);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    QVERIFY(pngBuffer.open(QIODevice::WriteOnly) && logo.save(&pngBuffer, "PNG"));
+    service.content("/logo.png", png, "image/png");
+    const auto page = [](int number) {
+        QString html = invoiceHtml;
+        html.replace(QStringLiteral("<h1>Racun br. 7"), QStringLiteral("<img src='/logo.png'><h1>Racun br. %1").arg(number));
+        return invoicePage(QString(), html);
+    };
+    QVERIFY(openWindow(page(1), "[General]\nuseSerialPort=false\nprinterPort=Ured\ntimeout=-1\n"));
+    QVERIFY(waitForNewJobs(1));
+    for (int number = 2; number <= 3; ++number) {
+        service.html("/accounts/login", page(number));
+        QSignalSpy loads(pageOf(window.get()), &ShellPage::loadFinished);
+        pageOf(window.get())->reload();
+        QVERIFY(waitForLoads(window.get(), loads));
+        QVERIFY(waitForNewJobs(number));
+    }
+    QVERIFY(CupsScheduler::text(newJobs().last()).contains(QStringLiteral("Racun br. 3")));
+    QCOMPARE(service.requestsTo("/logo.png").size(), 1);
+    // and it is on every one of them
+    for (const CupsScheduler::Job &job : newJobs()) {
+        QProcess images;
+        images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), job.documentPath});
+        QVERIFY(images.waitForFinished(10000));
+        const QByteArray listed = images.readAllStandardOutput();
+        // the logo's own 40 x 40 pixels, not the engine's sign for a missing image
+        QVERIFY2(QString::fromLatin1(listed).contains(QRegularExpression(QStringLiteral("image +40 +40 "))),
+                 listed.constData());
+    }
 }
 
 QTEST_MAIN(TestInvoicePrinting)

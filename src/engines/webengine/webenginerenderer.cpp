@@ -2,7 +2,10 @@
 
 #include "certificateanswer.h"
 #include "origin.h"
+#include "resourcecache.h"
+#include "trustingnetworkmanager.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QTemporaryFile>
@@ -12,6 +15,76 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+
+namespace {
+
+// The invoice's images and styles from the service come through a scheme
+// of our own, answered from memory: the engine would fetch them again for
+// every invoice.
+const QByteArray cacheScheme = QByteArrayLiteral("velmor-cache");
+
+// Schemes are known to the engine before it starts, so from the start.
+const bool cacheSchemeRegistered = [] {
+    QWebEngineUrlScheme scheme(cacheScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
+    QWebEngineUrlScheme::registerScheme(scheme);
+    return true;
+}();
+
+QUrl cacheUrlFor(const QUrl &url)
+{
+    return QUrl(QString::fromLatin1(cacheScheme + ':' + QUrl::toPercentEncoding(url.toString(QUrl::FullyEncoded))));
+}
+
+QUrl originalOf(const QUrl &cacheUrl)
+{
+    return QUrl(QUrl::fromPercentEncoding(cacheUrl.path(QUrl::FullyEncoded).toLatin1()), QUrl::StrictMode);
+}
+
+} // namespace
+
+// Answers the scheme from the cache, for the service's addresses alone.
+class CachedResources final : public QWebEngineUrlSchemeHandler
+{
+public:
+    CachedResources(QNetworkAccessManager *network, const QList<QUrl> &origins, QObject *parent)
+        : QWebEngineUrlSchemeHandler(parent)
+        , cache(network, this)
+        , origins(origins)
+    {
+    }
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override
+    {
+        const QUrl original = originalOf(job->requestUrl());
+        if (job->requestMethod() != "GET" || !original.isValid() || !isFromOrigins(original, origins)) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QPointer<QWebEngineUrlRequestJob> alive(job);
+        cache.get(original, job, [alive](bool ok, const CachedResource &resource, const QString &) {
+            if (!alive)
+                return;
+            if (!ok) {
+                alive->fail(QWebEngineUrlRequestJob::RequestFailed);
+                return;
+            }
+            auto *body = new QBuffer(alive);
+            body->setData(resource.data);
+            body->open(QIODevice::ReadOnly);
+            const QByteArray type = resource.mimeType.split(';').value(0).trimmed();
+            alive->reply(type.isEmpty() ? QByteArrayLiteral("application/octet-stream") : type, body);
+        });
+    }
+
+private:
+    ResourceCache cache;
+    QList<QUrl> origins;
+};
 
 // A printed invoice reaches the service and no one else.
 class OnlyOrigins final : public QWebEngineUrlRequestInterceptor
@@ -30,8 +103,16 @@ public:
     {
         const QUrl url = info.requestUrl();
         if (url.scheme() == QLatin1String("data") || url.scheme() == QLatin1String("about")
-            || (url.isLocalFile() && url == invoiceFile) || isFromOrigins(url, origins))
+            || url.scheme() == QLatin1String(cacheScheme) || (url.isLocalFile() && url == invoiceFile))
             return;
+        if (isFromOrigins(url, origins)) {
+            const auto type = info.resourceType();
+            if (info.requestMethod() == "GET"
+                && (type == QWebEngineUrlRequestInfo::ResourceTypeImage
+                    || type == QWebEngineUrlRequestInfo::ResourceTypeStylesheet))
+                info.redirect(cacheUrlFor(url));
+            return;
+        }
         qInfo().noquote() << "Zahtjev izvan servisa nije poslan:"
                           << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
         info.block(true);
@@ -57,6 +138,11 @@ WebEngineRenderer::WebEngineRenderer(const PageSetup &setup)
     profile = new QWebEngineProfile(this); // off the record, and apart from the page's
     onlyService = new OnlyOrigins(setup.serviceOrigins, this);
     profile->setUrlRequestInterceptor(onlyService);
+    Q_UNUSED(cacheSchemeRegistered)
+    auto *network = new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this);
+    network->setFirstUseHost(setup.firstUseHost);
+    network->setAllowedOrigins(setup.serviceOrigins);
+    profile->installUrlSchemeHandler(cacheScheme, new CachedResources(network, setup.serviceOrigins, this));
     wait.setSingleShot(true);
     connect(&wait, &QTimer::timeout, this, &WebEngineRenderer::printWhenParsed);
 }

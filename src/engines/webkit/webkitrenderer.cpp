@@ -1,19 +1,128 @@
 #include "webkitrenderer.h"
 
+#include "resourcecache.h"
 #include "trustingnetworkmanager.h"
 
+#include <QNetworkReply>
+#include <QPointer>
 #include <QPrinter>
+#include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
 #include <QWebView>
 
-WebKitRenderer::WebKitRenderer(const PageSetup &setup)
-    : network(new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this))
-    , base(setup.serviceOrigins.value(0).resolved(QUrl(QStringLiteral("/"))))
+namespace {
+
+// A fetch answered by the cache, as the engine reads any other.
+class CachedReply final : public QNetworkReply
 {
-    network->setFirstUseHost(setup.firstUseHost);
-    network->setAllowedOrigins(setup.serviceOrigins); // a printed invoice reaches no one else
+public:
+    CachedReply(const QNetworkRequest &request, QObject *parent)
+        : QNetworkReply(parent)
+    {
+        setRequest(request);
+        setUrl(request.url());
+        setOperation(QNetworkAccessManager::GetOperation);
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    void deliver(bool ok, const CachedResource &resource, const QString &problem)
+    {
+        if (isFinished())
+            return; // aborted
+        if (ok) {
+            body = resource.data;
+            setAttribute(QNetworkRequest::HttpStatusCodeAttribute, 200);
+            setHeader(QNetworkRequest::ContentTypeHeader, resource.mimeType);
+            setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+            emit metaDataChanged();
+            emit downloadProgress(body.size(), body.size());
+            emit readyRead();
+        } else {
+            setError(ContentNotFoundError, problem);
+            emit errorOccurred(ContentNotFoundError);
+        }
+        setFinished(true);
+        emit finished();
+    }
+
+    void abort() override
+    {
+        if (isFinished())
+            return;
+        setError(OperationCanceledError, QStringLiteral("prekinuto"));
+        setFinished(true);
+        emit errorOccurred(OperationCanceledError);
+        emit finished();
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return body.size() - offset + QNetworkReply::bytesAvailable(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = qMin(maxSize, qint64(body.size()) - offset);
+        if (n <= 0)
+            return isFinished() ? -1 : 0;
+        memcpy(data, body.constData() + offset, size_t(n));
+        offset += n;
+        return n;
+    }
+
+private:
+    QByteArray body;
+    qint64 offset = 0;
+};
+
+// The renderer's network: what an invoice fetches of the service comes from
+// the cache, anything else goes on as asked and is refused there.
+class CachingNetwork final : public QNetworkAccessManager
+{
+public:
+    CachingNetwork(TrustingNetworkManager *trusting, QObject *parent)
+        : QNetworkAccessManager(parent)
+        , trusting(trusting)
+        , cache(trusting, this)
+    {
+    }
+
+protected:
+    QNetworkReply *createRequest(Operation op, const QNetworkRequest &request, QIODevice *outgoingData) override
+    {
+        Q_UNUSED(outgoingData)
+        const QString scheme = request.url().scheme();
+        const bool web = scheme == QLatin1String("https") || scheme == QLatin1String("http");
+        if (op == GetOperation && !web)
+            return trusting->get(request); // data: and what is refused there
+        auto *reply = new CachedReply(request, this);
+        QPointer<CachedReply> alive(reply);
+        if (op != GetOperation) {
+            // An invoice sends nothing anywhere.
+            QTimer::singleShot(0, reply, [alive] { alive->deliver(false, CachedResource(), QStringLiteral("odbijeno")); });
+            return reply;
+        }
+        cache.get(request.url(), reply, [alive](bool ok, const CachedResource &resource, const QString &problem) {
+            if (alive)
+                alive->deliver(ok, resource, problem);
+        });
+        return reply;
+    }
+
+private:
+    TrustingNetworkManager *trusting;
+    ResourceCache cache;
+};
+
+} // namespace
+
+WebKitRenderer::WebKitRenderer(const PageSetup &setup)
+    : base(setup.serviceOrigins.value(0).resolved(QUrl(QStringLiteral("/"))))
+{
+    auto *trusting = new TrustingNetworkManager(setup.trustedHostsFile, setup.trustedCertificates, this);
+    trusting->setFirstUseHost(setup.firstUseHost);
+    trusting->setAllowedOrigins(setup.serviceOrigins); // a printed invoice reaches no one else
+    network = new CachingNetwork(trusting, this);
     wait.setSingleShot(true);
     connect(&wait, &QTimer::timeout, this, &WebKitRenderer::print);
 }

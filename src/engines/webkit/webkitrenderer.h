@@ -8,8 +8,8 @@
 
 #include <memory>
 
+class QNetworkAccessManager;
 class QWebView;
-class TrustingNetworkManager;
 
 // Invoices rendered by QtWebKit in a view that is never shown, printed to PDF
 // by Qt's own PDF writer.
@@ -27,7 +27,7 @@ public:
 private:
     void print();
 
-    TrustingNetworkManager *network = nullptr;
+    QNetworkAccessManager *network = nullptr; // the invoice's images from the cache
     QUrl base; // the invoice's relative addresses are the service's
     std::unique_ptr<QWebView> view;
     QTimer wait;
