@@ -152,6 +152,10 @@ void TestSettingsDialog::fillsAndPreselects_data()
     QTest::newRow("a port, not the printer queue of its name")
         << QStringList{"COM1"} << QByteArray("printerPort=COM1\nuseSerialPort=true\nfriendlyName=COM1\n")
         << QStringList{"Pisač: COM1 (zadani)"} + ports << 1 << "Port: COM1" << QStringList{"COM1", "true", "COM1"};
+    QTest::newRow("a preset friendly name stays with its printer")
+        << QStringList{"Blagajna"} << QByteArray("printerPort=Blagajna\nuseSerialPort=false\nfriendlyName=Kasa 1\n")
+        << QStringList{"Pisač: Blagajna (zadani)"} + ports << 0 << "Blagajna"
+        << QStringList{"Blagajna", "false", "Kasa 1"};
     QTest::newRow("found by friendly name")
         << QStringList() << QByteArray("printerPort=LPT2 (old)\nuseSerialPort=true\nfriendlyName=LPT2\n") << ports << 5
         << "LPT2" << QStringList{"LPT2", "true", "LPT2"};

@@ -76,3 +76,11 @@ std::optional<PrinterInfo> selectionToSave(bool editorHidden, const QString &typ
     }
     return current;
 }
+
+PrinterInfo keepingStoredName(const PrinterInfo &chosen, const OutputSelection &stored)
+{
+    if (!stored.hasPort || !stored.hasMode || stored.choice.printerPort != chosen.printerPort
+        || stored.choice.useSerialPort != chosen.useSerialPort)
+        return chosen;
+    return PrinterInfo(chosen.printerPort, chosen.useSerialPort, stored.choice.friendlyName);
+}

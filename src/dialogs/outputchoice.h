@@ -39,3 +39,8 @@ int entryInUse(const QList<PortEntry> &entries, bool portMode, const QString &na
 // editor hidden, the current entry, if there is one.
 std::optional<PrinterInfo> selectionToSave(bool editorHidden, const QString &typedName,
                                            const std::optional<PrinterInfo> &current);
+
+// The chosen output with what the dialog does not show of the stored one
+// kept: the stored friendlyName (which an IT person may have preset) stays
+// while the output itself stays the same.
+PrinterInfo keepingStoredName(const PrinterInfo &chosen, const OutputSelection &stored);

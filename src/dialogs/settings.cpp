@@ -240,7 +240,7 @@ void Settings::accept()
     const std::optional<PrinterInfo> toSave = shownChoice();
     const SettingsFile file(context.settingsFile);
     if (toSave) {
-        const bool saved = file.writeOutputSelection(*toSave)
+        const bool saved = file.writeOutputSelection(keepingStoredName(*toSave, file.outputSelection()))
                            && (!toSave->useSerialPort
                                || (file.writePortEncoding(shownEncoding(), shownCodeTable())
                                    && file.writePortActions(cutPaper->isChecked(), openDrawer->isChecked())));
