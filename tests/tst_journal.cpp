@@ -32,6 +32,10 @@ class TestJournal : public QObject
 {
     Q_OBJECT
 
+private:
+    // Runs `velmor-tarsila --journal arguments`; its exit code.
+    static int listing(const QStringList &arguments, QString *out, QString *errors);
+
 private slots:
     void init() { workDir = std::make_unique<ScopedWorkDir>(); }
     void cleanup() { workDir.reset(); }
@@ -47,6 +51,7 @@ private slots:
     void keeps();
     void commandLine_data();
     void commandLine();
+    void commandLineShowsInvoiceText();
 
 private:
     std::unique_ptr<ScopedWorkDir> workDir;
@@ -206,6 +211,43 @@ void TestJournal::keeps()
     QCOMPARE(entries.first().text, QString::number(old + recent - 1)); // the newest always stay
 }
 
+int TestJournal::listing(const QStringList &arguments, QString *out, QString *errors)
+{
+    // No display at all: the listing must not need one.
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELMOR_EXECUTABLE), QStringList{QStringLiteral("--journal")} + arguments);
+    if (!program.waitForFinished(10000)) {
+        program.kill();
+        program.waitForFinished();
+        qWarning("velmor-tarsila --journal did not end within 10 s");
+        return -1;
+    }
+    *out = QString::fromUtf8(program.readAllStandardOutput());
+    *errors = QString::fromUtf8(program.readAllStandardError());
+    return program.exitCode();
+}
+
+void TestJournal::commandLineShowsInvoiceText()
+{
+    {
+        Journal journal(journalFile);
+        QVERIFY(journal.open());
+        JournalEntry entry = entryFor(QStringLiteral("<html><body><h1>Račun 5</h1><p>Ukupno <b>3,00</b></p></body></html>"));
+        entry.mode = QLatin1String(JournalEntry::printerMode);
+        entry.target = QStringLiteral("Ured");
+        journal.finish(journal.begin(entry), true, QString());
+    }
+    QString out;
+    QString errors;
+    QCOMPARE(listing({}, &out, &errors), 0);
+    QCOMPARE(out.split(QLatin1Char('\t')).last(), QStringLiteral("Račun 5\\nUkupno 3,00\\n\n")); // its lines, no markup
+    QVERIFY2(errors.isEmpty(), qPrintable(errors));
+}
+
 void TestJournal::commandLine_data()
 {
     QTest::addColumn<QString>("file"); // "none", "garbage" or "entries"
@@ -239,17 +281,9 @@ void TestJournal::commandLine()
         journal.finish(journal.begin(entryFor(QStringLiteral("Šećer"))), false, QStringLiteral("port\tnestao"));
     }
 
-    // No display at all: the listing must not need one.
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(VELMOR_EXECUTABLE), QStringList{QStringLiteral("--journal")} + arguments);
-    QVERIFY2(program.waitForFinished(10000), "velmor-tarsila --journal did not end within 10 s");
-    const QString out = QString::fromUtf8(program.readAllStandardOutput());
-    const QString errors = QString::fromUtf8(program.readAllStandardError());
-    QVERIFY2(program.exitCode() == exitCode, qPrintable(errors));
+    QString out;
+    QString errors;
+    QCOMPARE(listing(arguments, &out, &errors), exitCode);
     const QStringList got = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(got.size(), lines);
     QCOMPARE(errors.isEmpty(), exitCode == 0);

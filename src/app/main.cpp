@@ -1,6 +1,7 @@
 #include "buildconfig.h"
 #include "deployment.h"
 #include "engine.h"
+#include "invoicetext.h"
 #include "journal.h"
 #include "logfile.h"
 #include "mainwindow.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <algorithm>
@@ -51,8 +53,9 @@ int usage()
     out() << tr("Upotreba: velmor-tarsila [--journal [N]] [--help] [--version]\n"
                 "\n"
                 "Velmor Tarsila: ljuska za web-aplikaciju računa, s ispisom računa na pisač ili port.\n"
-                "Bez opcija otvara prozor; svoje datoteke (settings.ini, journal.sqlite,\n"
-                "velmor-tarsila.log, report.pdf) drži u radnoj mapi.\n"
+                "Bez opcija otvara prozor. Svoje datoteke (settings.ini, journal.sqlite,\n"
+                "velmor-tarsila.log, report.pdf) drži u mapi u kojoj radi; naredba\n"
+                "velmor-tarsila pokreće ga u ~/.local/share/velmor-tarsila.\n"
                 "\n"
                 "  --journal [N]  ispisuje zadnjih N ispisa iz dnevnika (zadano 20), bez prozora\n"
                 "  --help         ova pomoć\n"
@@ -74,7 +77,10 @@ int listJournal(int argc, char *argv[], int at)
             return 2;
         }
     }
-    return writeJournalListing(deploymentContext().journalFile, count, out(), errors());
+    // A printed invoice is kept as its HTML: listed as the lines it shows.
+    return writeJournalListing(deploymentContext().journalFile, count, out(), errors(), [](const JournalEntry &entry) {
+        return entry.mode == QLatin1String(JournalEntry::printerMode) ? invoicePlainText(entry.text) : entry.text;
+    });
 }
 
 // The first argument that is neither ours nor one of Qt's own options (which
@@ -127,7 +133,13 @@ int main(int argc, char *argv[])
             return 0;
         }
         if (std::strcmp(argv[i], "--journal") == 0) {
-            QCoreApplication app(argc, argv);
+            // Reading an HTML invoice's text takes fonts, which take a GUI
+            // application; no window is shown, so none needs a display.
+            // Qt's own remarks on that (the runtime folder, fonts) are not
+            // the listing's: the terminal gets the listing and our errors.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+            QGuiApplication app(argc, argv);
             return listJournal(argc, argv, i);
         }
     }

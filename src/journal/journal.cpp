@@ -482,7 +482,7 @@ qint64 Journal::printedFrom(const QString &page, const QString &text) const
     return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
 }
 
-QString journalLine(const JournalEntry &entry)
+QString journalLine(const JournalEntry &entry, const QString &text)
 {
     // Written out by hand: Qt writes "Z" rather than "+00:00" for an offset of 0.
     const QDateTime local = entry.time.toLocalTime();
@@ -493,11 +493,12 @@ QString journalLine(const JournalEntry &entry)
                                .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
     return QStringList{time, escapedField(entry.outcome), escapedField(entry.mode), escapedField(entry.target),
                        escapedField(entry.outcome == QLatin1String(JournalEntry::printed) ? QString() : entry.reason),
-                       escapedField(entry.text)}
+                       escapedField(text)}
         .join(QLatin1Char('\t'));
 }
 
-int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors)
+int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors,
+                        const std::function<QString(const JournalEntry &)> &shownText)
 {
     if (!QFile::exists(path))
         return 0;
@@ -507,6 +508,6 @@ int writeJournalListing(const QString &path, int count, QTextStream &out, QTextS
         return 1;
     }
     for (const JournalEntry &entry : journal.latest(count))
-        out << journalLine(entry) << '\n';
+        out << journalLine(entry, shownText(entry)) << '\n';
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // One output of an invoice, as the journal keeps it.
@@ -124,7 +125,8 @@ private:
 // One entry as a line for the terminal: six tab-separated fields (local time
 // with its UTC offset, outcome, mode, target, reason, text) with backslash,
 // tab, carriage return and line feed escaped.
-QString journalLine(const JournalEntry &entry);
+// `text` is the entry's text as shown (an HTML invoice's lines, not its markup).
+QString journalLine(const JournalEntry &entry, const QString &text);
 
 class QTextStream;
 
@@ -132,4 +134,6 @@ class QTextStream;
 // journalLine each, newest first. No file: nothing, and 0. A file that cannot
 // be read: a message to `errors`, and 1. Reads without changing anything, so
 // it works while the shell runs.
-int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors);
+// `shownText` gives an entry's text as a person reads it.
+int writeJournalListing(const QString &path, int count, QTextStream &out, QTextStream &errors,
+                        const std::function<QString(const JournalEntry &)> &shownText);
