@@ -701,18 +701,26 @@ void TestPortOutput::recentInvoicesReprint()
     QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
 
     QString listed;
-    onNextModal([&listed](QWidget *) {
+    QString relisted;
+    onNextModal([&listed, &relisted](QWidget *) {
         QWidget *dialog = QApplication::activeModalWidget();
         auto *table = dialog ? dialog->findChild<QTableWidget *>(QStringLiteral("tblInvoices")) : nullptr;
         if (!table)
             return;
-        listed = QStringLiteral("%1 %2").arg(table->rowCount()).arg(table->item(0, 3)->text());
+        const auto rows = [table] {
+            return QStringLiteral("%1 %2 %3").arg(table->rowCount()).arg(table->item(0, 1)->text(), table->item(0, 3)->text());
+        };
+        listed = rows();
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("btnReprint")), Qt::LeftButton);
+        // the reprint shows up in the open list once it is printed
+        (void)QTest::qWaitFor([&] { return rows() == QStringLiteral("2 ispisan Račun 12"); }, 10000);
+        relisted = rows();
         dialog->close();
     });
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnRecent")), Qt::LeftButton);
     QVERIFY(waitForOutput(window.get()));
-    QCOMPARE(listed, QStringLiteral("1 Račun 12")); // its first line
+    QCOMPARE(listed, QStringLiteral("1 ispisan Račun 12")); // its first line
+    QCOMPARE(relisted, QStringLiteral("2 ispisan Račun 12"));
     QCOMPARE(pty->read(), QStringLiteral("Račun 12\nukupno 3,00").toUtf8());
 
     Journal journal(QStringLiteral("journal.sqlite"), Journal::ReadOnly);

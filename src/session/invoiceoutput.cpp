@@ -194,6 +194,7 @@ bool InvoiceOutput::printedAlready(const Invoice &invoice)
     entry.reason = tr("već ispisan; stranicu je ponovno učitao program");
     invoiceJournal->recordSkipped(entry);
     noteJournal();
+    emit journalChanged();
     qInfo().noquote() << "Račun nije ponovno ispisan: stranicu" << page
                       << "ponovno je učitao program, a račun je već ispisan";
     emit message(tr("Stranica je ponovno učitana; njezin je račun već ispisan i nije ispisan ponovno."), 15000);
@@ -278,6 +279,7 @@ void InvoiceOutput::begin(const Invoice &invoice, bool portMode, const PrinterLi
     entry.text = invoiceFor(invoice.text, invoice.html, !portMode);
     entry.reprintOf = invoice.reprintOf;
     current = {invoice, portMode, entry.target, entry.text, invoiceJournal->begin(entry)}; // a crash leaves it pending
+    emit journalChanged();
 
     if (*stopOutput) {
         finish(stoppedForClosing());
@@ -388,6 +390,7 @@ void InvoiceOutput::finish(const OutputResult &result)
     const Invoice invoice = current.invoice;
     invoiceJournal->finish(current.id, result.done, result.problem, result.jobId, OutputResult::kindName(result.failure));
     noteJournal();
+    emit journalChanged();
 
     // A retry or reprint of an invoice not output settles it, whether the
     // journal took it or not.

@@ -78,6 +78,8 @@ signals:
     void failuresChanged(const QString &reason, int count);
     void outputShownChanged(const QString &text);
     void journalProblem(const QString &problem);
+    // An entry was added to the journal or its outcome written.
+    void journalChanged();
     // The output in progress is over and nothing waits.
     void idle();
 

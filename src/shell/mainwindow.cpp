@@ -223,6 +223,8 @@ void MainWindow::showRecentInvoices()
 {
     RecentInvoices dialog(invoices->journal(), this);
     connect(&dialog, &RecentInvoices::reprintRequested, invoices, &InvoiceOutput::reprint);
+    // The reprint's own entry, and how it ended, as they are written.
+    connect(invoices, &InvoiceOutput::journalChanged, &dialog, &RecentInvoices::refresh);
     dialog.exec();
 }
 
