@@ -87,6 +87,7 @@ void TestProgram::commandLine_data()
     QTest::addColumn<QString>("said");
 
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--journal [N]";
+    QTest::newRow("help says where the files are") << QStringList{"-h"} << 0 << "~/.local/share/velmor-tarsila";
     QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Velmor Tarsila " VELMOR_VERSION);
     QTest::newRow("no display") << QStringList() << 1 << "QT_QPA_PLATFORM=offscreen";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "--bogus";

@@ -48,12 +48,18 @@ chown -R nobody "$home"
 as_user() { (cd "$work/elsewhere" && env -i PATH=/usr/bin:/bin HOME="$home" setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"); }
 data="$home/.local/share/velmor-tarsila"
 
-out=$(as_user "$root/usr/bin/velmor-tarsila" --version) || fail "--version as a user"
+# What it is, and where its files are, even where the home may not be written.
+out=$(cd "$work/elsewhere" && env -i PATH=/usr/bin:/bin HOME=/root setpriv --reuid=nobody --regid=nogroup \
+    --clear-groups "$root/usr/bin/velmor-tarsila" --version 2>&1) || fail "--version without a home: $out"
 [ "$out" = "Velmor Tarsila $version" ] || fail "--version said: $out"
+out=$(as_user "$root/usr/bin/velmor-tarsila" --help) || fail "--help as a user"
+[[ "$out" == *"~/.local/share/velmor-tarsila"* ]] || fail "--help does not say where the files are: $out"
+[ ! -e "$data" ] || fail "--version or --help made the data folder"
+
+as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null || fail "--journal as a user"
 [ -x "$data/program/velmor-tarsila" ] || fail "no per-user copy of the program"
 [ "$(cat "$data/program/.seeded-from")" = "$version" ] || fail "per-user copy not marked"
 grep -q 'printerPort=COM2' "$data/settings.ini" || fail "/etc defaults not copied"
-as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null || fail "--journal as a user"
 # The shop's invoices are the user's alone.
 [ "$(stat -c %a "$data")" = 700 ] || fail "the data folder is $(stat -c %a "$data"), not 700"
 [ "$(stat -c %a "$data/settings.ini")" = 600 ] || fail "settings.ini is $(stat -c %a "$data/settings.ini"), not 600"
@@ -65,7 +71,7 @@ status=0; as_user "$root/usr/bin/velmor-tarsila" --no-such-option >/dev/null 2>&
 for _ in 1 2 3 4; do
     rm -rf "$data/program"
     pids=()
-    for _ in 1 2 3; do as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null & pids+=($!); done
+    for _ in 1 2 3; do as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null & pids+=($!); done
     for pid in "${pids[@]}"; do wait "$pid" || fail "a start beside another failed"; done
     [ -x "$data/program/velmor-tarsila" ] || fail "starts side by side left no program"
     [ ! -e "$data/program.new" ] && [ ! -e "$data/program.old" ] || fail "starts side by side left a half-made copy"
@@ -73,25 +79,25 @@ done
 
 # The same version again: the user's copy (and what an update put there) stays.
 touch "$data/program/updated-by-the-service"
-as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
+as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null
 [ -e "$data/program/updated-by-the-service" ] || fail "the per-user copy was made again for the same version"
 # A user's settings are never replaced by the defaults.
 grep -q 'printerPort=COM2' "$data/settings.ini" || fail "settings lost"
 # A self-update to a version above the package's: kept.
 printf 'version=99\n' >>"$data/settings.ini"
 chmod u+w "$root/usr/lib/velmor-tarsila"; echo 50.0 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
-as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
+as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null
 [ -e "$data/program/updated-by-the-service" ] || fail "a newer self-update was replaced by an older package"
 # Versions are numbers, as the program reads them: a package of 99.10 (99.1)
 # is older than a self-update to 99.5.
 sed -i 's/^version=99$/version=99.5/' "$data/settings.ini"
 chmod u+w "$root/usr/lib/velmor-tarsila"; echo 99.10 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
-as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
+as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null
 [ -e "$data/program/updated-by-the-service" ] || fail "package 99.10 was taken for newer than a self-update to 99.5"
 # A package newer than anything the user has: copied again.
 chmod u+w "$root/usr/lib/velmor-tarsila"; echo 100.0 >"$root/usr/lib/velmor-tarsila/version"; chmod u-w "$root/usr/lib/velmor-tarsila"
 sums=$(cd "$root/usr" && find . -type f -exec sha256sum {} + | sort)
-as_user "$root/usr/bin/velmor-tarsila" --version >/dev/null
+as_user "$root/usr/bin/velmor-tarsila" --journal >/dev/null
 [ ! -e "$data/program/updated-by-the-service" ] || fail "a newer package was not copied"
 [ "$(cat "$data/program/.seeded-from")" = 100.0 ] || fail "the new copy is not marked"
 [ "$sums" = "$(cd "$root/usr" && find . -type f -exec sha256sum {} + | sort)" ] || fail "the package's files changed"
