@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QLoggingCategory>
 #include <QtTest>
 
 // The log a support person reads: every message, with its time and level,
 // in a file that is rotated with three old files kept.
+Q_LOGGING_CATEGORY(qtXcb, "qt.qpa.xcb")
+
 class TestLogFile : public QObject
 {
     Q_OBJECT
@@ -47,11 +50,14 @@ void TestLogFile::takesTheProgramsMessages()
     LogFile::install(&log);
     qWarning("Račun nije ispisan: port COM1 se ne može otvoriti");
     qInfo("Račun ispisan: Blagajna");
+    qDebug(" ");                      // says nothing: not written
+    qCWarning(qtXcb) << "X error";   // Qt's own: kept at debug level
     LogFile::install(nullptr);
     qWarning("not logged");
 
     const QStringList lines = QString::fromUtf8(readFile(QStringLiteral("velmor-tarsila.log"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(2).contains(QStringLiteral(" DEBUG Qt (qt.qpa.xcb): X error")), qPrintable(lines.at(2)));
     const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (WARNING|INFO) "));
     QVERIFY2(stamp.match(lines.at(0)).hasMatch() && lines.at(0).endsWith(QStringLiteral("se ne može otvoriti")), qPrintable(lines.at(0)));
     QVERIFY2(lines.at(1).contains(QStringLiteral(" INFO Račun ispisan: Blagajna")), qPrintable(lines.at(1)));

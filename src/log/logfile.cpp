@@ -19,10 +19,27 @@ QtMessageHandler previous = nullptr;
 
 void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    // The diagnostics of Qt and the engine (their categories are "qt.…", and
+    // they carry no source file, which ours do) are English and for
+    // developers: the log keeps them at debug level, the terminal does not get them.
+    const bool qtOwn = (context.category && qstrncmp(context.category, "qt.", 3) == 0) || !context.file;
+    if (qtOwn && type != QtFatalMsg) {
+        if (installed)
+            installed->write(QtDebugMsg, QStringLiteral("Qt (%1): %2")
+                                             .arg(QLatin1String(context.category ? context.category : "default"), message));
+        return;
+    }
     if (installed)
         installed->write(type, message);
     if (previous)
         previous(type, context, message);
+}
+
+// "1 put", "2 puta", "11 puta", "21 put".
+QString times(qint64 count)
+{
+    const QString number = QLocale(QLocale::Croatian).toString(count);
+    return count % 10 == 1 && count % 100 != 11 ? tr("%1 put").arg(number) : tr("%1 puta").arg(number);
 }
 
 const char *levelOf(QtMsgType type)
@@ -59,6 +76,8 @@ LogFile::~LogFile()
 
 void LogFile::write(QtMsgType type, const QString &message)
 {
+    if (message.trimmed().isEmpty())
+        return; // a line that says nothing
     QString text = escapedLogText(message);
     if (text.size() > longestMessage)
         text = text.left(longestMessage) + tr("… (još %1 znakova)").arg(text.size() - longestMessage);
@@ -90,7 +109,7 @@ void LogFile::write(QtMsgType type, const QString &message)
 void LogFile::sayRepeats()
 {
     if (repeated > 0)
-        writeLine(lastType, tr("… ponovljeno %1 puta").arg(QLocale(QLocale::Croatian).toString(repeated)));
+        writeLine(lastType, tr("… ista poruka ponovljena još %1").arg(times(repeated)));
     repeated = 0;
 }
 

@@ -26,7 +26,8 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     }
 
     if (!port.deviceReady())
-        qDebug("nije upaljeno");
+        qDebug().noquote() << QStringLiteral("nije upaljeno: port %1 ne javlja spremnost (DSR); račun se ipak šalje")
+                                  .arg(port.portName());
     // A printer that says it cannot print now fails the invoice, which waits
     // for "Ponovi ispis"; one that says nothing is written to.
     const QString problem = port.printerProblem();
@@ -42,7 +43,7 @@ OutputResult writeInvoiceToPort(SerialPort &port, const QString &text, const Por
     const bool written = port.write(sent, stop);
     const QString writeError = port.errorString();
     if (!written)
-        qDebug("nisam upisao nista");
+        qDebug().noquote() << QStringLiteral("nisam upisao nista: port %1 (%2)").arg(port.portName(), writeError);
     port.close();
 
     if (!written)

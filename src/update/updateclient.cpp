@@ -106,7 +106,6 @@ void UpdateClient::checkForUpdates()
     connect(checkReply, &QNetworkReply::downloadProgress, this, &UpdateClient::on_check_data);
     connect(checkReply, &QNetworkReply::downloadProgress, this, &UpdateClient::progress);
     connect(checkReply, &QNetworkReply::finished, this, &UpdateClient::on_check_for_updates_completed);
-    connect(checkReply, &QNetworkReply::sslErrors, this, &UpdateClient::on_ssl_error);
 }
 
 void UpdateClient::on_check_data()
@@ -121,13 +120,6 @@ void UpdateClient::on_check_data()
     }
 }
 
-void UpdateClient::on_ssl_error(const QList<QSslError> &errlist)
-{
-    // Not ignored: the check fails and says why.
-    for (const QSslError &error : errlist)
-        qDebug().noquote() << "Provjera ažuriranja, certifikat:" << error.errorString();
-}
-
 void UpdateClient::on_check_for_updates_completed()
 {
     QNetworkReply *reply = checkReply;
@@ -139,8 +131,11 @@ void UpdateClient::on_check_for_updates_completed()
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        emit checkFailed(networkProblem(reply->error(), reply->url(),
-                                        context.updateLimits.transferTimeoutMs),
+        // A certificate the network refused says why; one it accepted is
+        // not worth a line at every start.
+        const QString refused = TrustingNetworkManager::refusal(reply);
+        emit checkFailed(networkProblem(reply->error(), reply->url(), context.updateLimits.transferTimeoutMs)
+                             + (refused.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(refused)),
                          isUnreachable(reply->error()) && reply->error() != QNetworkReply::SslHandshakeFailedError);
         return;
     }

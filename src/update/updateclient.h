@@ -65,7 +65,6 @@ private:
     void on_check_data();
     void on_check_for_updates_completed();
     void on_answer_read(const UpdateAnswer &answer);
-    void on_ssl_error(const QList<QSslError> &errlist);
     void on_download_data(Transfer &transfer);
     void on_download_updates_completed(Transfer &transfer);
 

@@ -26,6 +26,14 @@ QString prepareEngine()
         notes << QStringLiteral("Alati za razvoj web-preglednika na blagajni nisu dostupni; zatraženi su u okolini "
                                 "programa i zanemareni.");
     }
+    // Chromium's own errors (a refused handshake, an issuer it does not know,
+    // all decided and said by us) are English lines on the till's terminal at
+    // every start: only what ends it is said, unless someone asked for more.
+    const QString asked = flags.join(QLatin1Char(' '));
+    if (!asked.contains(QLatin1String("--log-level")) && !asked.contains(QLatin1String("--enable-logging"))) {
+        flags << QStringLiteral("--log-level=3");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(QLatin1Char(' ')).trimmed().toLocal8Bit());
+    }
     if (!engineSandboxPossible() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         notes << QStringLiteral("Program radi kao root (administrator), pa je sandbox web-preglednika isključen; "
