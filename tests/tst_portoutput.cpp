@@ -10,6 +10,7 @@
 #include "testserver.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -51,6 +52,7 @@ private slots:
     void pageWithoutMarker();
     void portCannotBeOpened_data();
     void portCannotBeOpened();
+    void longReasonKeepsTheBarSmall();
     void nonTerminalDeviceByPath();
     void displayStringWritesNothing();
     void failedLoadStillWrites();
@@ -251,6 +253,25 @@ void TestPortOutput::portCannotBeOpened()
     other.close();
     QCOMPARE(pty->read(), QByteArray());
     QVERIFY(!QFile::exists(workDir->filePath(QStringLiteral("lp9")))); // nothing made up in its place
+}
+
+void TestPortOutput::longReasonKeepsTheBarSmall()
+{
+    // A port name of 600 characters makes a reason of several lines.
+    const QByteArray name(600, 'x');
+    QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + name + "\n"));
+    QVERIFY2(failure().contains(QString::fromLatin1(name)), qPrintable(failure())); // whole, for the tooltip
+    window->resize(1024, 768);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto *bar = window->findChild<QWidget *>(QStringLiteral("failureBar"));
+    auto *label = window->findChild<QLabel *>(QStringLiteral("lblFailure"));
+    QVERIFY(bar && label && bar->isVisible());
+    QVERIFY2(label->height() <= 2 * label->fontMetrics().lineSpacing() + 2, qPrintable(QString::number(label->height())));
+    QVERIFY2(bar->height() < window->height() / 8, qPrintable(QString::number(bar->height())));
+    QVERIFY(!label->toolTip().isEmpty());
+    QVERIFY2(window->width() <= 1024, qPrintable(QString::number(window->width()))); // not widened by the name either
 }
 
 void TestPortOutput::nonTerminalDeviceByPath()

@@ -1,5 +1,6 @@
 #include "failurebar.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -21,6 +22,11 @@ FailureBar::FailureBar(QWidget *parent)
     close->setToolTip(tr("Zatvori"));
     message->setWordWrap(true);
     message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message->setMaximumHeight(2 * message->fontMetrics().lineSpacing() + 2);
+    // Its width is what the buttons leave, whatever the text (a long word
+    // would otherwise widen the bar past the window).
+    message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     setStyleSheet(QStringLiteral("#failureBar{background:#fde2e1;border:1px solid #d9534f;border-radius:3px}"
                                  "#lblFailure{color:#7a1f1c;font-weight:bold}"));
 
@@ -45,6 +51,23 @@ void FailureBar::showFailure(const QString &reason, int othersWaiting)
     QString text = tr("Račun nije ispisan: %1").arg(reason);
     if (othersWaiting > 0)
         text += QLatin1Char(' ') + tr("(još neispisanih računa: %1)").arg(othersWaiting);
-    message->setText(text);
+    fullText = text;
+    fitMessage();
     show();
+}
+
+void FailureBar::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    fitMessage();
+}
+
+void FailureBar::fitMessage()
+{
+    const QFontMetrics metrics = message->fontMetrics();
+    // Two lines of the label's width, less what breaking at words loses.
+    const int width = qMax(message->width(), 200);
+    const QString shown = metrics.elidedText(fullText, Qt::ElideRight, width * 3 / 2);
+    message->setText(shown);
+    message->setToolTip(shown == fullText ? QString() : fullText);
 }

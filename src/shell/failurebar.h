@@ -19,6 +19,11 @@ public:
     // Shows `reason` for the newest invoice not output, and how many others
     // are still waiting.
     void showFailure(const QString &reason, int othersWaiting);
+    // What it says, whole (the bar shows at most two lines of it).
+    QString text() const { return fullText; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 signals:
     void retryRequested();
@@ -26,6 +31,11 @@ signals:
     void dismissed();
 
 private:
+    // At most two lines of the text, the rest elided and in the tooltip: a
+    // long reason must not push the page away.
+    void fitMessage();
+
+    QString fullText;
     QLabel *message;
     QPushButton *retry;
     QPushButton *settings;

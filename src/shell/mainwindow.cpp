@@ -64,6 +64,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
 
     shellPage = createShellPage(setup, this);
     ui->gridLayout->addWidget(shellPage->view(), 1, 0, 1, 2);
+    shellPage->view()->setFocus(); // where the keyboard starts
     session = new PageSession(shellPage.get(), context, serviceOrigins, mainAddress, this);
     for (const QKeySequence &keys : {QKeySequence(QKeySequence::Refresh), QKeySequence(Qt::CTRL | Qt::Key_R)}) {
         auto *shortcut = new QShortcut(keys, this);
@@ -118,11 +119,20 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     btnSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(btnSettings, &QPushButton::clicked, this, &MainWindow::on_btnSettings_clicked);
     statusBar()->addPermanentWidget(btnSettings, 0);
+    // The keyboard is the page's: "Tab, type, Enter" logs in. These two have
+    // their shortcuts, and a click on them leaves the focus where it was.
+    btnRecent->setFocusPolicy(Qt::NoFocus);
+    btnSettings->setFocusPolicy(Qt::NoFocus);
 
     lblOutput = new QLabel;
     lblOutput->setObjectName(QStringLiteral("lblOutput"));
     statusBar()->addPermanentWidget(lblOutput, 0);
-    connect(invoices, &InvoiceOutput::outputShownChanged, lblOutput, &QLabel::setText);
+    connect(invoices, &InvoiceOutput::outputShownChanged, lblOutput, [this](const QString &text) {
+        // A long port name must not widen the window past the screen.
+        const QString shown = lblOutput->fontMetrics().elidedText(text, Qt::ElideMiddle, 360);
+        lblOutput->setText(shown);
+        lblOutput->setToolTip(shown == text ? QString() : text);
+    });
 
     progressBar = new QProgressBar;
     progressBar->setObjectName(QStringLiteral("progressBar"));

@@ -1,5 +1,7 @@
 #include "shellwindow.h"
 
+#include "failurebar.h"
+
 #include "invoiceoutput.h"
 
 #include <QApplication>
@@ -123,7 +125,6 @@ UpdateDialogCloser::UpdateDialogCloser()
 
 QString failureText(QWidget *window)
 {
-    auto *bar = window->findChild<QWidget *>(QStringLiteral("failureBar"));
-    auto *label = window->findChild<QLabel *>(QStringLiteral("lblFailure"));
-    return bar && label && !bar->isHidden() ? label->text() : QString();
+    auto *bar = window->findChild<FailureBar *>(QStringLiteral("failureBar"));
+    return bar && !bar->isHidden() ? bar->text() : QString();
 }
