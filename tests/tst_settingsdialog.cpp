@@ -45,6 +45,7 @@ private slots:
     void leavingWritesNothing_data();
     void leavingWritesNothing();
     void tabAndEnter();
+    void homeAndEnter();
     void unknownKeysSurvive();
     void versionAndMetaType();
     void encodingChoice();
@@ -302,6 +303,20 @@ void TestSettingsDialog::tabAndEnter()
     QTest::keyClick(editor(), Qt::Key_Return);
     QCOMPARE(dialog->result(), int(QDialog::Accepted)); // Enter accepted
     QCOMPARE(saved("printerPort").toString(), QStringLiteral("COM9"));
+}
+
+void TestSettingsDialog::homeAndEnter()
+{
+    // LPT2 in use; Home, Enter: the first port (no printers here), saved.
+    writeSettingsFile("[General]\nprinterPort=LPT2\nuseSerialPort=true\nfriendlyName=LPT2\n");
+    openDialog();
+    QApplication::setActiveWindow(dialog.get());
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(combo()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(saved("printerPort").toString(), QStringLiteral("COM1"));
 }
 
 void TestSettingsDialog::unknownKeysSurvive()

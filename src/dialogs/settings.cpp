@@ -109,6 +109,11 @@ void Settings::buildEncodingChoice()
     connect(testPrintButton, &QPushButton::clicked, this, &Settings::testPrint);
     // Updates come by the package manager in a build without the self-update.
     ui->pushButton->setVisible(context.selfUpdate);
+    // Keys alone choose the output: the choice has the focus (Home, End or
+    // the arrows), and Enter is OK's wherever it is pressed.
+    ui->cbPrinterPorts->setFocus();
+    for (QPushButton *button : {ui->btnAddPort, ui->pushButton, testPrintButton})
+        button->setAutoDefault(false);
 }
 
 void Settings::fillPrinterPorts(const OutputSelection &selection, bool portModeNow,
