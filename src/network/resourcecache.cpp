@@ -36,8 +36,14 @@ void ResourceCache::get(const QUrl &url, QObject *context, Done done)
         return; // on its way already
     QNetworkRequest request(key);
     request.setTransferTimeout(fetchTimeoutMs);
-    ++fetched;
+    // Where it may be sent is the network's to decide, and no redirect leaves
+    // the origin it was asked of.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     QNetworkReply *reply = network->get(request);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
+        if (received > largestFetch)
+            reply->abort(); // no invoice's image is this big: not held in memory either
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply, key] { on_finished(reply, key); });
 }
 

@@ -37,11 +37,9 @@ public:
     // by then. Asks for an address that is being fetched already only once.
     void get(const QUrl &url, QObject *context, Done done);
 
-    // How many fetches have gone out, and how many bytes are kept.
-    int fetches() const { return fetched; }
-    qint64 size() const { return kept; }
-
     static constexpr qint64 largestItem = 2 * 1024 * 1024;
+    // A fetch past this is given up (and fails).
+    static constexpr qint64 largestFetch = 32 * 1024 * 1024;
     static constexpr qint64 capacity = 16 * 1024 * 1024;
     static constexpr int fetchTimeoutMs = 30000;
 
@@ -61,5 +59,4 @@ private:
     QList<QUrl> order; // oldest first
     QHash<QUrl, QList<Waiter>> pending;
     qint64 kept = 0;
-    int fetched = 0;
 };
