@@ -80,6 +80,9 @@ private:
         return pageScript(webPage(), script).toString();
     }
     QString pageText() const { return ::pageText(webPage()); }
+    // Shows a new window, active, once its page has loaded and the update
+    // check is over.
+    bool showActiveWindow();
     ShellPage *webPage() const { return pageOf(window.get()); }
     QProgressBar *progressBar() const { return window->findChild<QProgressBar *>(QStringLiteral("progressBar")); }
 
@@ -476,17 +479,26 @@ void TestMainWindow::reloadKeys_data()
     QTest::newRow("Ctrl+R") << int(Qt::Key_R) << int(Qt::ControlModifier);
 }
 
+bool TestMainWindow::showActiveWindow()
+{
+    window = newWindow();
+    window->show();
+    if (!service.waitForRequests("/seen"))
+        return false;
+    if (!QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000)) {
+        qWarning("the update check's box is still up after 5 s");
+        return false;
+    }
+    QApplication::setActiveWindow(window.get());
+    return QTest::qWaitForWindowActive(window.get());
+}
+
 void TestMainWindow::reloadKeys()
 {
     QFETCH(int, key);
     QFETCH(int, modifiers);
 
-    window = newWindow();
-    window->show();
-    QVERIFY(service.waitForRequests("/seen"));
-    QTRY_VERIFY(!QApplication::activeModalWidget()); // the update check is over
-    QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(showActiveWindow());
     QTest::keyClick(window.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QVERIFY(service.waitForRequests("/seen", 2));
     QCOMPARE(service.requestsTo("/accounts/login").size(), 2);
@@ -497,12 +509,7 @@ void TestMainWindow::keyboardStartsInThePage()
     // "Tab, type, Enter": the first Tab goes to the page's first field.
     service.html("/accounts/login", reportingPage("login", "<input id='user'><input id='password'>"));
     const auto restored = qScopeGuard([this] { service.html("/accounts/login", reportingPage("login")); });
-    window = newWindow();
-    window->show();
-    QVERIFY(service.waitForRequests("/seen"));
-    QTRY_VERIFY(!QApplication::activeModalWidget()); // the update check is over
-    QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(showActiveWindow());
     QWidget *focused = QApplication::focusWidget();
     QVERIFY(focused && (focused == webPage()->view() || webPage()->view()->isAncestorOf(focused)));
 #ifdef VELMOR_ENGINE_WEBENGINE
