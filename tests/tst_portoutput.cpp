@@ -58,6 +58,7 @@ private slots:
     void failedLoadStillWrites();
     void printerModeWithoutPrinter();
     void printSystemThatNeverAnswers();
+    void settingsWhileThePrintSystemIsSilent();
     void settingsDialogRebuildsOutput_data();
     void settingsDialogRebuildsOutput();
     void portVanishes();
@@ -369,6 +370,32 @@ void TestPortOutput::printSystemThatNeverAnswers()
     QCOMPARE(journal.latest(1).first().kind, QStringLiteral("print-system"));
 }
 
+void TestPortOutput::settingsWhileThePrintSystemIsSilent()
+{
+    QVERIFY(openWindow(invoicePage(QStringLiteral("račun"), QString()),
+                       "[General]\nuseSerialPort=true\nprinterPort=" + pty->slavePath().toLatin1() + "\n"));
+    QTcpServer silent; // takes every connection and never says a word
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QByteArray before = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(silent.serverPort()));
+    const auto restored = qScopeGuard([&before] { qputenv("CUPS_SERVER", before); });
+    auto *gear = window->findChild<QPushButton *>(QStringLiteral("btnSettings"));
+    QTest::mouseClick(gear, Qt::LeftButton);
+    // While the printers are asked for, the window goes on, and the gear
+    // cannot start another round.
+    QVERIFY(!gear->isEnabled());
+    QTest::qWait(500);
+    QVERIFY(!QApplication::activeModalWidget());
+    QTest::mouseClick(gear, Qt::LeftButton); // not taken
+    // The dialog comes once the print system's wait is over.
+    QVERIFY2(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 20000),
+             "no Postavke within 20 s");
+    QApplication::activeModalWidget()->close();
+    QVERIFY(QTest::qWaitFor([gear] { return gear->isEnabled(); }, 5000));
+    QTest::qWait(300);
+    QVERIFY(!QApplication::activeModalWidget()); // and only once
+}
+
 void TestPortOutput::settingsDialogRebuildsOutput_data()
 {
     QTest::addColumn<QByteArray>("handEdit");
@@ -402,7 +429,7 @@ void TestPortOutput::settingsDialogRebuildsOutput()
         }
     });
     QSignalSpy loads(webPage(), &ShellPage::loadFinished);
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+    QVERIFY(settingsRoundTrip(window.get()));
     QVERIFY(sawDialog);
     QCOMPARE(readFile(QStringLiteral("settings.ini")), edited);
 
@@ -827,7 +854,7 @@ void TestPortOutput::htmlReprintedToPortAsText()
         if (QWidget *dialog = QApplication::activeModalWidget())
             dialog->close(); // Cancel: the window still reads the file again
     });
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btnSettings")), Qt::LeftButton);
+    QVERIFY(settingsRoundTrip(window.get()));
 
     window->show();
     QApplication::setActiveWindow(window.get());

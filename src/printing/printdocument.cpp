@@ -26,6 +26,49 @@ PrinterList askPrinters()
     return runInBackground<PrinterList>([] { return installedPrinters(); }, printSystemWaitMs, late);
 }
 
+void askPrintersLater(QObject *receiver, std::function<void(const PrinterList &)> done)
+{
+    if (!printSystemTakesDocuments()) {
+        const PrinterList list = askPrinters(); // the platform's own, at once
+        QMetaObject::invokeMethod(receiver, [done, list] { done(list); }, Qt::QueuedConnection);
+        return;
+    }
+    PrinterList late;
+    late.problem = printSystemSilent();
+    runLaterWithin<PrinterList, QObject>([] { return installedPrinters(); }, printSystemWaitMs, late, receiver,
+                                         std::move(done));
+}
+
+void printDocumentLater(const QString &printerName, const std::function<void(QPrinter &)> &paint, const QString &title,
+                        QObject *receiver, std::function<void(const OutputResult &)> done)
+{
+    if (!printSystemTakesDocuments()) {
+        // The platform prints natively, without a wait of its own.
+        QPrinter printer(QPrinterInfo::printerInfo(printerName), QPrinter::HighResolution);
+        const OutputResult result = printDocument(printer, paint, title);
+        QMetaObject::invokeMethod(receiver, [done, result] { done(result); }, Qt::QueuedConnection);
+        return;
+    }
+    QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
+    if (!pdf.open()) {
+        const OutputResult failed = OutputResult::failed(
+            OutputResult::Local, QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)").arg(fileProblem(pdf)));
+        QMetaObject::invokeMethod(receiver, [done, failed] { done(failed); }, Qt::QueuedConnection);
+        return;
+    }
+    pdf.close();
+    pdf.setAutoRemove(false); // the worker's from here on
+    {
+        QPrinter file(QPrinter::HighResolution);
+        file.setOutputFormat(QPrinter::PdfFormat);
+        file.setOutputFileName(pdf.fileName());
+        file.setDocName(title);
+        paint(file);
+    }
+    submitPdfLater(printerName, pdf.fileName(), title, std::make_shared<std::atomic<bool>>(false), receiver,
+                   std::move(done));
+}
+
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title)
 {
     const QString name = printer.printerName();

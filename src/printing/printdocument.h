@@ -18,11 +18,22 @@ class QPrinter;
 // within its time-out is a list with a problem, not a frozen till.
 PrinterList askPrinters();
 
+// The same without waiting: `done` gets the list on the receiver's thread,
+// from the event loop, within the print system's wait (a list with a
+// problem when it does not answer), and not at all once the receiver is gone.
+void askPrintersLater(QObject *receiver, std::function<void(const PrinterList &)> done);
+
 // Prints what `paint` draws on `printer`, without a dialog. Where the print
 // system takes documents (CUPS), the printer is asked first whether it would
 // print at all, and the pages go to it as a PDF job of their own, so that a
 // refusal is seen and the job id known; elsewhere Qt prints natively.
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title);
+
+// The same on the installed printer named `printerName` (never another one),
+// without waiting for the print system: `done` gets the outcome on the
+// receiver's thread, as submitPdfLater gives it.
+void printDocumentLater(const QString &printerName, const std::function<void(QPrinter &)> &paint, const QString &title,
+                        QObject *receiver, std::function<void(const OutputResult &)> done);
 
 // The installed printer named exactly `name` (case-sensitive), with no
 // margins; the system's default printer when there is none by that name.

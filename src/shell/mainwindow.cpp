@@ -180,14 +180,23 @@ MainWindow::~MainWindow()
 
 void MainWindow::on_btnSettings_clicked()
 {
-    // Asked once, for the window and the dialog alike.
-    const PrinterList printers = askPrinters();
-    invoices->setKnownPrinters(printers);
-    auto *dialog = new Settings(context, this, invoices->portMode(), invoices->printerInUse(printers), printers);
-    dialog->exec();
-    // Accepted or not, the output follows what the file says now.
-    invoices->configure();
-    delete dialog;
+    if (settingsUnderWay)
+        return; // the bar's button while the gear's round is on
+    settingsUnderWay = true;
+    btnSettings->setEnabled(false);
+    // Asked once, for the window and the dialog alike, while the window goes on.
+    askPrintersLater(this, [this](const PrinterList &printers) {
+        invoices->setKnownPrinters(printers);
+        auto *dialog = new Settings(context, this, invoices->portMode(), invoices->printerInUse(printers), printers);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::finished, this, [this] {
+            // Accepted or not, the output follows what the file says now.
+            invoices->configure();
+            settingsUnderWay = false;
+            btnSettings->setEnabled(true);
+        });
+        dialog->open();
+    });
 }
 
 void MainWindow::on_output_idle()

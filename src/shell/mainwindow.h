@@ -62,6 +62,7 @@ private:
     QLabel *lblOutput = nullptr; // the output in use, always in view
     FailureBar *failureBar = nullptr;
     bool closeRequested = false; // close once the output is over
+    bool settingsUnderWay = false; // Postavke asked for, or open
     QPointer<QMessageBox> closingBox;
     QPointer<Updates> startupUpdates; // the start-up check's box, while it is open
 };

@@ -128,3 +128,19 @@ QString failureText(QWidget *window)
     auto *bar = window->findChild<FailureBar *>(QStringLiteral("failureBar"));
     return bar && !bar->isHidden() ? bar->text() : QString();
 }
+
+bool settingsRoundTrip(QWidget *window, const char *button)
+{
+    auto *pressed = window->findChild<QPushButton *>(QLatin1String(button));
+    auto *gear = window->findChild<QPushButton *>(QStringLiteral("btnSettings"));
+    if (!pressed || !gear) {
+        qWarning("no %s in the window", button);
+        return false;
+    }
+    QTest::mouseClick(pressed, Qt::LeftButton);
+    // The gear is off from the press until the dialog has closed.
+    if (QTest::qWaitFor([gear] { return gear->isEnabled(); }, 20000))
+        return true;
+    qWarning("Postavke were still under way after 20 s");
+    return false;
+}

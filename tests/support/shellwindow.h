@@ -24,6 +24,11 @@ QString failureText(QWidget *window);
 // no event loop, so the spy sees the very first load.
 std::unique_ptr<MainWindow> makeMainWindow(const ShellContext &context, std::unique_ptr<QSignalSpy> &loads);
 
+// Presses `button` ("btnSettings", or the failure bar's "btnFailureSettings")
+// and waits until Postavke have come and gone again (the test closes them,
+// with onNextModal); false, saying why, after 20 s.
+bool settingsRoundTrip(QWidget *window, const char *button = "btnSettings");
+
 // Waits until the invoices being output are out (or have failed); when they
 // are not within `timeoutMs`, says so and returns false.
 bool waitForOutput(QWidget *window, int timeoutMs = 20000);
