@@ -91,6 +91,7 @@ private slots:
     void certificateChecked();
     void upToDateSaidWhenOpenedByHand();
     void settingsDialogOpensUpdates();
+    void restartWaitsForTheSettings();
 
 private:
     ShellContext context() const { return testContext(service.origin()); }
@@ -518,6 +519,41 @@ void TestUpdates::settingsDialogOpensUpdates()
     QCOMPARE(seen, QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
     QVERIFY(settings.isVisible()); // back in the settings dialog
     QCOMPARE(service.requestsTo("/updates/checkForUpdates").size(), 1);
+}
+
+void TestUpdates::restartWaitsForTheSettings()
+{
+    // A new version installed from Postavke: what is chosen there and not
+    // saved is not lost to the restart (which would end this test).
+    service.content("/updates/checkForUpdates",
+                    R"({"version": 9, "files": [{"FilePath": "lib", "DownloadURL": ")" + service.origin().toLatin1()
+                        + R"(/files/a.dll"}]})",
+                    "application/json");
+    service.content("/files/a.dll", "nova", "application/octet-stream");
+    writeSettingsFile("[General]\nversion=2\n");
+    Settings settings(context(), nullptr);
+    settings.show();
+    QSignalSpy deferred(&settings, &Settings::restartDeferred);
+    QString seen;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&seen] {
+        auto *updates = qobject_cast<Updates *>(QApplication::activeModalWidget());
+        if (!updates)
+            return;
+        auto *button = updates->findChild<QPushButton *>(QStringLiteral("pushButton"));
+        const QString label = updates->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+        if (button->isEnabled() && label != seen) {
+            seen = label;
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+    watch.start(20);
+    QTest::mouseClick(settings.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QCOMPARE(seen, QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
+    QCOMPARE(deferred.count(), 1);
+    QVERIFY(settings.isVisible()); // still open, as the cashier left them
+    QVERIFY2(settings.findChild<QLabel *>(QStringLiteral("lblInUse"))->text().contains(QStringLiteral("zatvorite Postavke")),
+             qPrintable(settings.findChild<QLabel *>(QStringLiteral("lblInUse"))->text()));
 }
 
 QTEST_MAIN(TestUpdates)

@@ -301,6 +301,13 @@ void Settings::on_pushButton_clicked()
 {
     // Here an up-to-date answer is said, not closed on.
     auto *updates = new Updates(context, this, false);
+    // A new version waits for these to be closed: what is chosen here and
+    // not saved yet is not lost to a restart.
+    updates->setRestartHeld([] { return true; });
+    connect(updates, &Updates::restartDeferred, this, [this] {
+        inUse->setText(tr("Nova verzija je instalirana; program će se ponovno pokrenuti kad zatvorite Postavke."));
+        emit restartDeferred();
+    });
     updates->exec();
     delete updates;
 }

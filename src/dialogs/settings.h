@@ -43,6 +43,11 @@ public:
 
     void accept() override;
 
+signals:
+    // A new version was installed from here; the program restarts once these
+    // are closed.
+    void restartDeferred();
+
 private slots:
     void on_cbPrinterPorts_activated(int index);
     void on_pushButton_clicked();

@@ -120,6 +120,12 @@ void Updates::on_pushButton_clicked()
 
 void Updates::restartApplication()
 {
+    if (restartHeld && restartHeld()) {
+        restartOnClose = false;
+        emit restartDeferred();
+        accept();
+        return;
+    }
     // Never in the middle of an invoice: the restart waits for its end.
     if (outputBusy && outputBusy()) {
         ui->pushButton->setEnabled(false);
@@ -127,13 +133,19 @@ void Updates::restartApplication()
         QTimer::singleShot(200, this, &Updates::restartApplication);
         return;
     }
-    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList())) {
+    if (!restartProgram()) {
         // The old program stays up rather than leave the till with none.
         restartOnClose = false;
-        qWarning().noquote() << "Nova verzija programa ne može se pokrenuti:" << QCoreApplication::applicationFilePath();
         waitForUser(tr("Nova verzija je instalirana, ali se ne može pokrenuti; program radi dalje. "
                        "Zatvorite ga i pokrenite ponovno ili pozovite podršku."));
-        return;
+    }
+}
+
+bool Updates::restartProgram()
+{
+    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), QStringList())) {
+        qWarning().noquote() << "Nova verzija programa ne može se pokrenuti:" << QCoreApplication::applicationFilePath();
+        return false;
     }
     std::fflush(nullptr);
     // At once, without going back to the event loop.

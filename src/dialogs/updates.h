@@ -30,6 +30,17 @@ public:
 
     // Whether an invoice is being output now: the restart waits for it.
     void setOutputBusy(std::function<bool()> busy) { outputBusy = std::move(busy); }
+    // Whether something the user has open would be lost by a restart now
+    // (Postavke): then the dialog closes without restarting and says
+    // restartDeferred; whoever holds it restarts once it is closed.
+    void setRestartHeld(std::function<bool()> held) { restartHeld = std::move(held); }
+
+    // Starts the program's own executable again and ends this process; false
+    // (and this process goes on) when the new one cannot be started.
+    static bool restartProgram();
+
+signals:
+    void restartDeferred();
 
 private slots:
     void on_pushButton_clicked(); // bound by name to the form's button
@@ -51,4 +62,5 @@ private:
     bool restartOnClose = false;
     bool sayingServiceDown = false;
     std::function<bool()> outputBusy;
+    std::function<bool()> restartHeld;
 };

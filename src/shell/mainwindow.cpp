@@ -189,11 +189,14 @@ void MainWindow::on_btnSettings_clicked()
         invoices->setKnownPrinters(printers);
         auto *dialog = new Settings(context, this, invoices->portMode(), invoices->printerInUse(printers), printers);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &Settings::restartDeferred, this, [this] { restartPending = true; });
         connect(dialog, &QDialog::finished, this, [this] {
             // Accepted or not, the output follows what the file says now.
             invoices->configure();
             settingsUnderWay = false;
             btnSettings->setEnabled(true);
+            if (restartPending)
+                restartWhenIdle();
         });
         dialog->open();
     });
@@ -263,6 +266,25 @@ void MainWindow::runStartupUpdateCheck()
     // dialog's button restarts the program and this process ends here.
     Updates updates(context, this);
     updates.setOutputBusy([this] { return invoices->busy(); });
+    // Postavke opened before the check: their changes are not lost to it.
+    updates.setRestartHeld([this] { return settingsUnderWay; });
+    connect(&updates, &Updates::restartDeferred, this, [this] {
+        restartPending = true;
+        statusBar()->showMessage(tr("Nova verzija je instalirana; program će se ponovno pokrenuti kad zatvorite Postavke."));
+    });
     startupUpdates = &updates;
     updates.exec();
+}
+
+void MainWindow::restartWhenIdle()
+{
+    // Never in the middle of an invoice.
+    if (invoices->busy()) {
+        QTimer::singleShot(200, this, &MainWindow::restartWhenIdle);
+        return;
+    }
+    if (!Updates::restartProgram()) {
+        restartPending = false;
+        statusBar()->showMessage(tr("Nova verzija je instalirana, ali se ne može pokrenuti; program radi dalje."));
+    }
 }

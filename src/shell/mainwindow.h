@@ -49,6 +49,8 @@ private:
     void showRecentInvoices();
     void showJournalProblem(const QString &problem);
     void runStartupUpdateCheck();
+    // Restarts into the new version once no invoice is being output.
+    void restartWhenIdle();
 
     Ui::MainWindow *ui;
     ShellContext context;
@@ -63,6 +65,7 @@ private:
     FailureBar *failureBar = nullptr;
     bool closeRequested = false; // close once the output is over
     bool settingsUnderWay = false; // Postavke asked for, or open
+    bool restartPending = false;   // a new version waits for Postavke to close
     QPointer<QMessageBox> closingBox;
     QPointer<Updates> startupUpdates; // the start-up check's box, while it is open
 };
