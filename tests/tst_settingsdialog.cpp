@@ -386,13 +386,18 @@ void TestSettingsDialog::testPrint_data()
     QTest::newRow("typed port, PC852 with ESC t 18") << true << false;
     QTest::newRow("typed network printer, PC852 with ESC t 18") << true << true;
     QTest::newRow("printer") << false << false;
+    QTest::newRow("printer with an 80 mm roll: on its paper") << false << true;
 }
 
 void TestSettingsDialog::testPrint()
 {
     QFETCH(bool, toPort);
-    QFETCH(bool, network);
+    QFETCH(bool, network); // for a printer: its driver knows only an 80 mm roll
     setPrinters({QStringLiteral("Ured"), QStringLiteral("Blagajna")}, QStringLiteral("Ured"));
+    const bool roll = !toPort && network;
+    if (roll)
+        QVERIFY(cups.command(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("Blagajna"),
+                                                         QStringLiteral("-P"), QStringLiteral(ROLL80_PPD)}));
     PseudoTerminal pty;
     // A network printer: what its one connection brought, once closed.
     QTcpServer printer;
@@ -442,6 +447,8 @@ void TestSettingsDialog::testPrint()
         const CupsScheduler::Job job = cups.jobs().last();
         QCOMPARE(job.printer, QStringLiteral("Blagajna"));
         QVERIFY(CupsScheduler::text(job).contains(QStringLiteral("čćđšž ČĆĐŠŽ")));
+        const QSizeF page = CupsScheduler::pageSize(job);
+        QVERIFY2(roll ? qAbs(page.width() - 226.8) < 1 : page.width() > 500, qPrintable(QString::number(page.width())));
     }
     QVERIFY(!QFile::exists(QStringLiteral("settings.ini"))); // tried, not saved
 }

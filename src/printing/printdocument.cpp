@@ -49,24 +49,38 @@ void printDocumentLater(const QString &printerName, const std::function<void(QPr
         QMetaObject::invokeMethod(receiver, [done, result] { done(result); }, Qt::QueuedConnection);
         return;
     }
-    QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
-    if (!pdf.open()) {
-        const OutputResult failed = OutputResult::failed(
-            OutputResult::Local, QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)").arg(fileProblem(pdf)));
-        QMetaObject::invokeMethod(receiver, [done, failed] { done(failed); }, Qt::QueuedConnection);
-        return;
-    }
-    pdf.close();
-    pdf.setAutoRemove(false); // the worker's from here on
-    {
-        QPrinter file(QPrinter::HighResolution);
-        file.setOutputFormat(QPrinter::PdfFormat);
-        file.setOutputFileName(pdf.fileName());
-        file.setDocName(title);
-        paint(file);
-    }
-    submitPdfLater(printerName, pdf.fileName(), title, std::make_shared<std::atomic<bool>>(false), receiver,
-                   std::move(done));
+    // On the queue's own paper (a receipt roll is no A4), asked off the GUI thread.
+    runLaterWithin<PaperSize, QObject>(
+        [printerName] { return defaultPaper(printerName); }, printSystemWaitMs, PaperSize(), receiver,
+        [printerName, paint, title, receiver, done](const PaperSize &paper) {
+            QTemporaryFile pdf(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
+            if (!pdf.open()) {
+                done(OutputResult::failed(OutputResult::Local,
+                                          QStringLiteral("privremena datoteka za ispis se ne može napraviti (%1)")
+                                              .arg(fileProblem(pdf))));
+                return;
+            }
+            pdf.close();
+            {
+                QPrinter file(QPrinter::HighResolution);
+                file.setOutputFormat(QPrinter::PdfFormat);
+                file.setOutputFileName(pdf.fileName());
+                file.setPageLayout(pageLayoutFor(paper, file.pageLayout()));
+                file.setDocName(title);
+                paint(file);
+            }
+            pdf.setAutoRemove(false); // the worker's from here on
+            submitPdfLater(printerName, pdf.fileName(), title, std::make_shared<std::atomic<bool>>(false), receiver,
+                           done);
+        });
+}
+
+QPageLayout pageLayoutFor(const PaperSize &paper, const QPageLayout &otherwise)
+{
+    if (!paper.known)
+        return otherwise;
+    return QPageLayout(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter), QPageLayout::Portrait,
+                       QMarginsF(paper.leftMm, paper.topMm, paper.rightMm, paper.bottomMm), QPageLayout::Millimeter);
 }
 
 OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter &)> &paint, const QString &title)

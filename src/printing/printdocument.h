@@ -3,6 +3,7 @@
 #include "outputresult.h"
 #include "printsystem.h"
 
+#include <QPageLayout>
 #include <QString>
 
 #include <QObject>
@@ -34,6 +35,10 @@ OutputResult printDocument(QPrinter &printer, const std::function<void(QPrinter 
 // receiver's thread, as submitPdfLater gives it.
 void printDocumentLater(const QString &printerName, const std::function<void(QPrinter &)> &paint, const QString &title,
                         QObject *receiver, std::function<void(const OutputResult &)> done);
+
+// The page of the queue's own paper, only where the printer reaches;
+// `otherwise` when the print system did not say.
+QPageLayout pageLayoutFor(const PaperSize &paper, const QPageLayout &otherwise);
 
 // The installed printer named exactly `name` (case-sensitive), with no
 // margins; the system's default printer when there is none by that name.

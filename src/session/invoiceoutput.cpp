@@ -334,11 +334,7 @@ void InvoiceOutput::printHtml(const QString &printerName, const PaperSize &paper
     QPageLayout layout = printer->pageLayout();
     if (printer->fullPage())
         layout.setMode(QPageLayout::FullPageMode);
-    if (paper.known) {
-        // The page the queue prints on, and only where the printer reaches.
-        layout = QPageLayout(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter), QPageLayout::Portrait,
-                             QMarginsF(paper.leftMm, paper.topMm, paper.rightMm, paper.bottomMm), QPageLayout::Millimeter);
-    }
+    layout = pageLayoutFor(paper, layout); // the page the queue prints on
     pdf = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
     if (!pdf->open()) {
         finish(OutputResult::failed(OutputResult::Local,
