@@ -95,6 +95,9 @@ private slots:
 
 private:
     ShellContext context() const { return testContext(service.origin()); }
+    // Opens the update dialog from Postavke' own button and answers it as a
+    // user would; the last text it showed.
+    QString updateFromSettings(Settings &settings);
     // The first update file the service was asked for; empty when none was.
     QByteArray fetchedFile() const
     {
@@ -498,10 +501,10 @@ void TestUpdates::upToDateSaidWhenOpenedByHand()
     QCOMPARE(outcome.label, QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
 }
 
-void TestUpdates::settingsDialogOpensUpdates()
+QString TestUpdates::updateFromSettings(Settings &settings)
 {
-    Settings settings(context(), nullptr);
-    settings.show();
+    // Each time the update dialog's button comes on with a new text, the
+    // user presses it.
     QString seen;
     QTimer watch;
     connect(&watch, &QTimer::timeout, [&seen] {
@@ -509,14 +512,22 @@ void TestUpdates::settingsDialogOpensUpdates()
         if (!updates)
             return;
         auto *button = updates->findChild<QPushButton *>(QStringLiteral("pushButton"));
-        if (button->isEnabled()) {
-            seen = updates->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+        const QString label = updates->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+        if (button->isEnabled() && label != seen) {
+            seen = label;
             QTest::mouseClick(button, Qt::LeftButton);
         }
     });
     watch.start(20);
     QTest::mouseClick(settings.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
-    QCOMPARE(seen, QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
+    return seen;
+}
+
+void TestUpdates::settingsDialogOpensUpdates()
+{
+    Settings settings(context(), nullptr);
+    settings.show();
+    QCOMPARE(updateFromSettings(settings), QStringLiteral("Nema dostupnih azuriranja. Vec koristite najnoviju verziju!"));
     QVERIFY(settings.isVisible()); // back in the settings dialog
     QCOMPARE(service.requestsTo("/updates/checkForUpdates").size(), 1);
 }
@@ -534,22 +545,7 @@ void TestUpdates::restartWaitsForTheSettings()
     Settings settings(context(), nullptr);
     settings.show();
     QSignalSpy deferred(&settings, &Settings::restartDeferred);
-    QString seen;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&seen] {
-        auto *updates = qobject_cast<Updates *>(QApplication::activeModalWidget());
-        if (!updates)
-            return;
-        auto *button = updates->findChild<QPushButton *>(QStringLiteral("pushButton"));
-        const QString label = updates->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
-        if (button->isEnabled() && label != seen) {
-            seen = label;
-            QTest::mouseClick(button, Qt::LeftButton);
-        }
-    });
-    watch.start(20);
-    QTest::mouseClick(settings.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
-    QCOMPARE(seen, QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
+    QCOMPARE(updateFromSettings(settings), QStringLiteral("Nova verzija je uspjesno dohvacena. Aplikacija ce se zatvoriti i ponovo pokrenuti!"));
     QCOMPARE(deferred.count(), 1);
     QVERIFY(settings.isVisible()); // still open, as the cashier left them
     QVERIFY2(settings.findChild<QLabel *>(QStringLiteral("lblInUse"))->text().contains(QStringLiteral("zatvorite Postavke")),
