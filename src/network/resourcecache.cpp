@@ -14,7 +14,7 @@ ResourceCache::ResourceCache(QNetworkAccessManager *network, QObject *parent)
 void ResourceCache::answer(const QList<Waiter> &waiters, bool ok, const CachedResource &resource, const QString &problem)
 {
     for (const Waiter &waiter : waiters) {
-        if (waiter.contextGiven && !waiter.context)
+        if (!waiter.context)
             continue;
         waiter.done(ok, resource, problem);
     }
@@ -23,7 +23,7 @@ void ResourceCache::answer(const QList<Waiter> &waiters, bool ok, const CachedRe
 void ResourceCache::get(const QUrl &url, QObject *context, Done done)
 {
     const QUrl key = url.adjusted(QUrl::RemoveFragment);
-    Waiter waiter{context, context != nullptr, std::move(done)};
+    Waiter waiter{context, std::move(done)};
     const auto found = resources.constFind(key);
     if (found != resources.constEnd()) {
         const CachedResource resource = *found;

@@ -33,8 +33,8 @@ public:
     // Fetches with `network`, which decides where a request may go.
     explicit ResourceCache(QNetworkAccessManager *network, QObject *parent = nullptr);
 
-    // Calls `done` once, always from the event loop, unless `context` is gone
-    // by then. Asks for an address that is being fetched already only once.
+    // Calls `done` once, always from the event loop, unless `context` (which
+    // must be given) is gone by then. Asks for an address that is being fetched already only once.
     void get(const QUrl &url, QObject *context, Done done);
 
     static constexpr qint64 largestItem = 2 * 1024 * 1024;
@@ -47,7 +47,6 @@ private:
     struct Waiter
     {
         QPointer<QObject> context;
-        bool contextGiven;
         Done done;
     };
     void on_finished(QNetworkReply *reply, const QUrl &url);

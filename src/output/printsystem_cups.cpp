@@ -53,6 +53,19 @@ QString lastError()
     }
 }
 
+// Asks the printer's queue for the attributes named; the response (to be
+// freed with ippDelete), or null. cupsLastError() says how it went.
+ipp_t *printerAttributes(http_t *http, const QString &printerName, const char *const *wanted, int count)
+{
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     printerName.toUtf8().constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", count, nullptr, wanted);
+    return cupsDoRequest(http, request, "/"); // frees the request
+}
+
 } // namespace
 
 bool printSystemTakesDocuments()
@@ -92,15 +105,8 @@ OutputResult printerProblem(const QString &printerName, int timeoutMs)
     Connection connection(timeoutMs);
     if (!connection.http)
         return OutputResult::failed(OutputResult::PrintSystem, notReached);
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
-                     printerName.toUtf8().constData());
-    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     static const char *const wanted[] = {"printer-state", "printer-is-accepting-jobs"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
-
-    ipp_t *response = cupsDoRequest(connection.http, request, "/"); // frees the request
+    ipp_t *response = printerAttributes(connection.http, printerName, wanted, 2);
     const ipp_status_t status = cupsLastError();
     if (status == IPP_STATUS_ERROR_NOT_FOUND) {
         ippDelete(response);
@@ -129,14 +135,8 @@ PaperSize defaultPaper(const QString &printerName, int timeoutMs)
     Connection connection(timeoutMs);
     if (!connection.http)
         return paper;
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
-                     printerName.toUtf8().constData());
-    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     static const char *const wanted[] = {"media-col-default"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr, wanted);
-    ipp_t *response = cupsDoRequest(connection.http, request, "/"); // frees the request
+    ipp_t *response = printerAttributes(connection.http, printerName, wanted, 1);
     // Sizes and margins come in hundredths of a millimetre.
     ipp_attribute_t *media = response ? ippFindAttribute(response, "media-col-default", IPP_TAG_BEGIN_COLLECTION)
                                       : nullptr;

@@ -64,10 +64,13 @@ void FailureBar::resizeEvent(QResizeEvent *event)
 
 void FailureBar::fitMessage()
 {
-    const QFontMetrics metrics = message->fontMetrics();
     // Two lines of the label's width, less what breaking at words loses.
-    const int width = qMax(message->width(), 200);
-    const QString shown = metrics.elidedText(fullText, Qt::ElideRight, width * 3 / 2);
-    message->setText(shown);
-    message->setToolTip(shown == fullText ? QString() : fullText);
+    showElided(message, fullText, Qt::ElideRight, qMax(message->width(), 200) * 3 / 2);
+}
+
+void showElided(QLabel *label, const QString &text, Qt::TextElideMode mode, int width)
+{
+    const QString shown = label->fontMetrics().elidedText(text, mode, width);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
 }

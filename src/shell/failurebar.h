@@ -41,3 +41,7 @@ private:
     QPushButton *settings;
     QToolButton *close;
 };
+
+// Shows `text` on `label` within `width` pixels, elided as `mode` says; the
+// whole text is then its tooltip.
+void showElided(QLabel *label, const QString &text, Qt::TextElideMode mode, int width);

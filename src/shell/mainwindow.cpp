@@ -129,9 +129,7 @@ MainWindow::MainWindow(const ShellContext &context, QWidget *parent)
     statusBar()->addPermanentWidget(lblOutput, 0);
     connect(invoices, &InvoiceOutput::outputShownChanged, lblOutput, [this](const QString &text) {
         // A long port name must not widen the window past the screen.
-        const QString shown = lblOutput->fontMetrics().elidedText(text, Qt::ElideMiddle, 360);
-        lblOutput->setText(shown);
-        lblOutput->setToolTip(shown == text ? QString() : text);
+        showElided(lblOutput, text, Qt::ElideMiddle, 360);
     });
 
     progressBar = new QProgressBar;
@@ -180,9 +178,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::on_btnSettings_clicked()
 {
-    if (settingsUnderWay)
+    // The gear is off from the press until the dialog has closed.
+    if (settingsUnderWay())
         return; // the bar's button while the gear's round is on
-    settingsUnderWay = true;
     btnSettings->setEnabled(false);
     // Asked once, for the window and the dialog alike, while the window goes on.
     askPrintersLater(this, [this](const PrinterList &printers) {
@@ -193,13 +191,17 @@ void MainWindow::on_btnSettings_clicked()
         connect(dialog, &QDialog::finished, this, [this] {
             // Accepted or not, the output follows what the file says now.
             invoices->configure();
-            settingsUnderWay = false;
             btnSettings->setEnabled(true);
             if (restartPending)
                 restartWhenIdle();
         });
         dialog->open();
     });
+}
+
+bool MainWindow::settingsUnderWay() const
+{
+    return !btnSettings->isEnabled();
 }
 
 void MainWindow::on_output_idle()
@@ -267,7 +269,7 @@ void MainWindow::runStartupUpdateCheck()
     Updates updates(context, this);
     updates.setOutputBusy([this] { return invoices->busy(); });
     // Postavke opened before the check: their changes are not lost to it.
-    updates.setRestartHeld([this] { return settingsUnderWay; });
+    updates.setRestartHeld([this] { return settingsUnderWay(); });
     connect(&updates, &Updates::restartDeferred, this, [this] {
         restartPending = true;
         statusBar()->showMessage(tr("Nova verzija je instalirana; program će se ponovno pokrenuti kad zatvorite Postavke."));

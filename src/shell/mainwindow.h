@@ -49,6 +49,8 @@ private:
     void showRecentInvoices();
     void showJournalProblem(const QString &problem);
     void runStartupUpdateCheck();
+    // Postavke asked for, or open.
+    bool settingsUnderWay() const;
     // Restarts into the new version once no invoice is being output.
     void restartWhenIdle();
 
@@ -64,7 +66,6 @@ private:
     QLabel *lblOutput = nullptr; // the output in use, always in view
     FailureBar *failureBar = nullptr;
     bool closeRequested = false; // close once the output is over
-    bool settingsUnderWay = false; // Postavke asked for, or open
     bool restartPending = false;   // a new version waits for Postavke to close
     QPointer<QMessageBox> closingBox;
     QPointer<Updates> startupUpdates; // the start-up check's box, while it is open

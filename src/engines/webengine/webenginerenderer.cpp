@@ -65,19 +65,17 @@ public:
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        const QPointer<QWebEngineUrlRequestJob> alive(job);
-        cache.get(original, job, [alive](bool ok, const CachedResource &resource, const QString &) {
-            if (!alive)
-                return;
+        // Answered only while the job lives (the engine may drop it).
+        cache.get(original, job, [job](bool ok, const CachedResource &resource, const QString &) {
             if (!ok) {
-                alive->fail(QWebEngineUrlRequestJob::RequestFailed);
+                job->fail(QWebEngineUrlRequestJob::RequestFailed);
                 return;
             }
-            auto *body = new QBuffer(alive);
+            auto *body = new QBuffer(job);
             body->setData(resource.data);
             body->open(QIODevice::ReadOnly);
             const QByteArray type = resource.mimeType.split(';').value(0).trimmed();
-            alive->reply(type.isEmpty() ? QByteArrayLiteral("application/octet-stream") : type, body);
+            job->reply(type.isEmpty() ? QByteArrayLiteral("application/octet-stream") : type, body);
         });
     }
 
@@ -184,13 +182,14 @@ void WebEngineRenderer::render(const QString &html, const QPageLayout &layout, c
     if (waitMs >= 0)
         wait.start(waitMs);
     // "/logo.png" is the service's logo.
-    if (html.toUtf8().size() <= largestInlineHtml) {
+    const QByteArray utf8 = html.toUtf8();
+    if (utf8.size() <= largestInlineHtml) {
         page->setHtml(html, base);
         return;
     }
     // From a file, the document's own address is the file's: a base goes first.
     const QByteArray bytes = QStringLiteral("<base href=\"%1\">").arg(base.toString(QUrl::FullyEncoded).toHtmlEscaped()).toUtf8()
-                             + html.toUtf8();
+                             + utf8;
     htmlFile = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.html")));
     if (!htmlFile->open() || htmlFile->write(bytes) != bytes.size() || !htmlFile->flush()) {
         const QString problem = tr("račun se ne može pripremiti za ispis (%1)").arg(htmlFile->errorString());

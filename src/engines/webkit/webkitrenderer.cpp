@@ -4,7 +4,6 @@
 #include "trustingnetworkmanager.h"
 
 #include <QNetworkReply>
-#include <QPointer>
 #include <QPrinter>
 #include <QTimer>
 #include <QWebFrame>
@@ -75,8 +74,9 @@ private:
     qint64 offset = 0;
 };
 
-// The renderer's network: what an invoice fetches of the service comes from
-// the cache, anything else goes on as asked and is refused there.
+// The renderer's network: an invoice's http(s) fetches come through the
+// cache (which reaches the service alone), other addresses (data:) go to the
+// trusting network, and nothing is ever sent.
 class CachingNetwork final : public QNetworkAccessManager
 {
 public:
@@ -96,15 +96,13 @@ protected:
         if (op == GetOperation && !web)
             return trusting->get(request); // data: and what is refused there
         auto *reply = new CachedReply(request, this);
-        QPointer<CachedReply> alive(reply);
         if (op != GetOperation) {
-            // An invoice sends nothing anywhere.
-            QTimer::singleShot(0, reply, [alive] { alive->deliver(false, CachedResource(), QStringLiteral("odbijeno")); });
+            QTimer::singleShot(0, reply, [reply] { reply->deliver(false, CachedResource(), QStringLiteral("odbijeno")); });
             return reply;
         }
-        cache.get(request.url(), reply, [alive](bool ok, const CachedResource &resource, const QString &problem) {
-            if (alive)
-                alive->deliver(ok, resource, problem);
+        // Answered only while the reply lives.
+        cache.get(request.url(), reply, [reply](bool ok, const CachedResource &resource, const QString &problem) {
+            reply->deliver(ok, resource, problem);
         });
         return reply;
     }
