@@ -135,6 +135,19 @@ std::unique_ptr<QPrinter> makePrinter(const QString &name)
     return std::make_unique<QPrinter>(QPrinter::ScreenResolution); // the system's default printer
 }
 
+std::optional<QPageLayout> invoicePageLayout(const QString &name, bool settingsPrinter, const PaperSize &paper)
+{
+    const std::unique_ptr<QPrinter> printer =
+        settingsPrinter ? makePrinter(name)
+                        : std::make_unique<QPrinter>(QPrinterInfo::printerInfo(name), QPrinter::ScreenResolution);
+    if (!printer->isValid() || printer->printerName().isEmpty())
+        return std::nullopt;
+    QPageLayout layout = printer->pageLayout();
+    if (printer->fullPage())
+        layout.setMode(QPageLayout::FullPageMode);
+    return pageLayoutFor(paper, layout);
+}
+
 void submitPdfLater(const QString &printerName, const QString &pdfPath, const QString &title,
                     const std::shared_ptr<std::atomic<bool>> &abandon, QObject *receiver,
                     std::function<void(const OutputResult &)> done)

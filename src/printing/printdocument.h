@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPrinter;
 
@@ -43,6 +44,12 @@ QPageLayout pageLayoutFor(const PaperSize &paper, const QPageLayout &otherwise);
 // The installed printer named exactly `name` (case-sensitive), with no
 // margins; the system's default printer when there is none by that name.
 std::unique_ptr<QPrinter> makePrinter(const QString &name);
+
+// The page an invoice for the installed printer `name` is laid out on: the
+// queue's own paper (`paper`, as the print system gave it), without margins
+// for the printer the settings name (`settingsPrinter`, as makePrinter
+// makes it) and as it comes for another. Nothing when there is no printer.
+std::optional<QPageLayout> invoicePageLayout(const QString &name, bool settingsPrinter, const PaperSize &paper);
 
 // Hands a PDF file that is ready to the printer as a job of its own, off the
 // GUI thread: the printer is asked first whether it would print at all.

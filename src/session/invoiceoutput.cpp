@@ -13,8 +13,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -323,18 +321,12 @@ void InvoiceOutput::printHtml(const QString &printerName, const PaperSize &paper
 {
     // The printer the settings name prints without margins; the default
     // one, as it comes.
-    const std::unique_ptr<QPrinter> printer =
-        printerName == outputInUse.printerName
-            ? makePrinter(printerName)
-            : std::make_unique<QPrinter>(QPrinterInfo::printerInfo(printerName), QPrinter::ScreenResolution);
-    if (!printer->isValid() || printer->printerName().isEmpty()) {
+    const std::optional<QPageLayout> layout =
+        invoicePageLayout(printerName, printerName == outputInUse.printerName, paper);
+    if (!layout) {
         finish(OutputResult::failed(OutputResult::Printer, tr("nema dostupnog pisača")));
         return;
     }
-    QPageLayout layout = printer->pageLayout();
-    if (printer->fullPage())
-        layout.setMode(QPageLayout::FullPageMode);
-    layout = pageLayoutFor(paper, layout); // the page the queue prints on
     pdf = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("velmor-ispis-XXXXXX.pdf")));
     if (!pdf->open()) {
         finish(OutputResult::failed(OutputResult::Local,
@@ -348,7 +340,7 @@ void InvoiceOutput::printHtml(const QString &printerName, const PaperSize &paper
     }
     // The wait for its images, and then as long as a page may take.
     renderDeadline.start(qMax(renderWaitMs, 0) + context.pageTimeoutMs);
-    renderer->render(current.text, layout, invoiceDocumentTitle(), pdf->fileName(), renderWaitMs);
+    renderer->render(current.text, *layout, invoiceDocumentTitle(), pdf->fileName(), renderWaitMs);
 }
 
 void InvoiceOutput::on_rendered(bool ok, const QString &problem)
