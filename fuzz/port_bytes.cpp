@@ -1,0 +1,27 @@
+// An invoice's text as a port's bytes, in every code page.
+// With a code table as the settings may give it, the bytes start with
+// ESC t n exactly when a table from 0 to 255 is given.
+#include "fuzzing.h"
+#include "portencoding.h"
+
+FUZZ_APPLICATION(QCoreApplication)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray input = fuzzBytes(data, size);
+    const QString codeTable = QString::fromUtf8(fuzzField(input, 0));
+    const QString text = fuzzText(input.mid(fuzzField(input, 0).size() + 1));
+    bool number = false;
+    const int table = codeTable.toInt(&number);
+    const bool withTable = number && table >= 0 && table <= 255;
+    for (const QString &encoding : portEncodings()) {
+        const PortBytes bytes = portBytes(text, encoding, codeTable);
+        if (!bytes.ok())
+            continue;
+        FUZZ_EXPECT(!codeTable.isEmpty() || !bytes.bytes.startsWith("\x1bt"));
+        if (withTable)
+            FUZZ_EXPECT(bytes.bytes.left(3) == QByteArray("\x1bt") + char(table));
+        FUZZ_EXPECT(bytes.replaced >= 0 && bytes.replaced <= text.size());
+    }
+    return 0;
+}
