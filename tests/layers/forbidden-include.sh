@@ -18,7 +18,7 @@ tar -C "$source" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$work/t
 
 # The window's generated form is all it needs beside the sources: its rule
 # alone is run, and nothing else is built.
-cmake -S "$work/tree" -B "$work/build" -DVELMOR_ENGINE="$engine" -DVELMOR_BUILD_TESTS=OFF \
+cmake -G "Unix Makefiles" -S "$work/tree" -B "$work/build" -DVELMOR_ENGINE="$engine" -DVELMOR_BUILD_TESTS=OFF \
     -DVELMOR_BUILD_TOOLS=OFF > "$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
 autogen=src/shell/CMakeFiles/velmor_shell_autogen.dir
 make -C "$work/build" -f "$autogen/build.make" "$autogen/build" > "$work/autogen.log" 2>&1 \
