@@ -8,9 +8,9 @@ FUZZ_APPLICATION(QCoreApplication)
 
 namespace {
 
-int markup(const QString &html)
+QList<int> markup(const QString &html)
 {
-    return html.count(QLatin1Char('<')) + html.count(QLatin1Char('>')) * 1000 + html.count(QLatin1Char('"')) * 1000000;
+    return {int(html.count(QLatin1Char('<'))), int(html.count(QLatin1Char('>'))), int(html.count(QLatin1Char('"')))};
 }
 
 } // namespace

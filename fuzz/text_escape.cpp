@@ -8,13 +8,13 @@ FUZZ_APPLICATION(QCoreApplication)
 
 namespace {
 
-bool harmless(const QString &text, bool tabs)
+bool harmless(const QString &text, bool logText)
 {
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('\t') && tabs)
+        if (c == QLatin1Char('\t') && logText)
             continue;
-        if (c == QLatin1Char('\n') && tabs) {
+        if (c == QLatin1Char('\n') && logText) {
             if (!text.mid(i + 1).startsWith(QLatin1String("    ")))
                 return false;
             continue;
